@@ -1,0 +1,38 @@
+#pragma once
+
+#include <Common/Export.h>
+
+#include <exception>
+#include <string>
+
+namespace Common {
+
+/// Base of every exception of the Common library and of the libraries built on it.
+/// Carries a wide message; `what` gives the same message encoded as UTF-8.
+class COMMON_API Exception : public std::exception {
+public:
+    /// `file` and `line` say where the exception was raised (may be "" and 0); `code` is a
+    /// number of the raiser's choice.
+    Exception(const char* file, int line, const std::wstring& message, int code);
+    Exception(const Exception& other);
+    Exception& operator=(const Exception& other);
+    ~Exception() override;
+
+    /// The message as UTF-8.
+    const char* what() const noexcept override;
+    /// The message as given.
+    virtual const std::wstring& GetExceptionMessage() const;
+
+    const char* GetFile() const { return m_file; }
+    int GetLine() const { return m_line; }
+    int GetCode() const { return m_code; }
+
+private:
+    const char* m_file;
+    int m_line;
+    int m_code;
+    std::wstring m_message;
+    std::string m_utf8;
+};
+
+}  // namespace Common

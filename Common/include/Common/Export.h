@@ -1,0 +1,4 @@
+#pragma once
+
+// The Common library is built with hidden visibility; COMMON_API marks what it exports.
+#define COMMON_API __attribute__((visibility("default")))

@@ -1,0 +1,98 @@
+#pragma once
+
+/// @file
+/// The context of a running script: the interface native code reaches the script through
+/// (IScriptContext), the script host's call frames (IScriptCall) and the library's
+/// implementation of call stack, callbacks and notifications (ScriptContext).
+
+#include <VelmorandScript/Export.h>
+#include <VelmorandScript/Values.h>
+
+#include <boost/enable_shared_from_this.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+#include <vector>
+
+namespace VelmorandScript {
+
+/// Kinds of notifications sent to a script's handler; travels to the handler as a `long`.
+enum EventType { WarningEvent = 1 };
+
+/// One call frame of the script host. The host implements it; the library only reads it.
+class VELMORAND_API IScriptCall {
+public:
+    virtual ~IScriptCall();
+    /// Nonzero: argument errors name arguments by their 1-based number, else by their name.
+    virtual int UsesArgumentNumbers() const = 0;
+    virtual std::wstring GetCalledClassName() const = 0;
+    /// The name shown after "calling" in argument errors.
+    virtual std::wstring GetCalledFunctionName() const = 0;
+};
+
+/// The context of one running script. Always owned through boost::shared_ptr<IScriptContext>;
+/// an empty pointer stands for "no script involved".
+class VELMORAND_API IScriptContext : public boost::enable_shared_from_this<IScriptContext> {
+public:
+    IScriptContext() = default;
+    IScriptContext(const IScriptContext& other) = default;
+    IScriptContext& operator=(const IScriptContext&) { return *this; }
+    virtual ~IScriptContext();
+
+    /// Offers a notification to the script's handler (see ScriptContext::NotifyScript).
+    virtual bool NotifyScript(const std::wstring& text, EventType type) = 0;
+    /// Calls a script function from native code (see ScriptContext::CallScriptFunction).
+    virtual bool CallScriptFunction(const Value& function, const std::vector<Value>& arguments,
+                                    bool flag, std::vector<Value>& results) const = 0;
+    /// The call in progress, or an empty pointer.
+    virtual boost::shared_ptr<IScriptCall> GetScriptCall() const = 0;
+    virtual void PushScriptCall(boost::shared_ptr<IScriptCall> call) = 0;
+    virtual void PopScriptCall() = 0;
+
+    // Script-side operations, supplied by the script host.
+    virtual std::wstring GetScriptName() const = 0;
+    virtual std::wstring GetScriptLanguage() const = 0;
+    /// Asks the running script to stop at its next instruction with ScriptCancelException.
+    virtual void CancelScript() = 0;
+    virtual bool IsCancelRequested() const = 0;
+    /// The value the script holds under the name, or an empty value.
+    virtual Value GetScriptVariable(const std::wstring& name) = 0;
+    virtual void SetScriptVariable(const std::wstring& name, const Value& value) = 0;
+};
+
+/// The library's context implementation: the stack of script calls in progress, callbacks into
+/// script functions and notifications to the handler the script keeps under
+/// "VelmorandScript::EVENT_HANDLER_ROUTINE". The script host derives its context from it.
+class VELMORAND_API ScriptContext : public IScriptContext {
+public:
+    ScriptContext(const ScriptContext& other);
+    ScriptContext& operator=(const ScriptContext& other);
+    ~ScriptContext() override;
+
+    /// Calls the handler with (the type as `long`, the text). Returns false when the script has
+    /// no handler or the call could not be made; throws ScriptAbortException carrying `text` when
+    /// the handler returned exactly one `long` 0.
+    bool NotifyScript(const std::wstring& text, EventType type) override;
+    /// Wraps each argument with ConversionRegistry::WrapValue and calls InvokeScriptFunction.
+    /// Returns false without calling when no script call is in progress or an argument cannot
+    /// be wrapped.
+    bool CallScriptFunction(const Value& function, const std::vector<Value>& arguments, bool flag,
+                            std::vector<Value>& results) const override;
+    boost::shared_ptr<IScriptCall> GetScriptCall() const override;
+    void PushScriptCall(boost::shared_ptr<IScriptCall> call) override;
+    /// Removes the call in progress; throws ScriptException when there is none.
+    void PopScriptCall() override;
+
+    /// Calls the script function `function` designates with the wrapped arguments and puts its
+    /// results into `results`; true when the call was made. Supplied by the script host.
+    virtual bool InvokeScriptFunction(const Value& function, const std::vector<Value>& arguments,
+                                      bool flag, std::vector<Value>& results) const = 0;
+
+protected:
+    ScriptContext();
+
+private:
+    std::vector<boost::shared_ptr<IScriptCall>> m_calls;
+};
+
+}  // namespace VelmorandScript

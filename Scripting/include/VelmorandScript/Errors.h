@@ -1,0 +1,105 @@
+#pragma once
+
+/// @file
+/// Errors and diagnostics: the exceptions raised to scripts, the ids of the message table, the
+/// trace log "script.log" and the builder of argument errors.
+
+#include <VelmorandScript/Export.h>
+
+#include <Common/Exception.h>
+
+#include <string>
+
+namespace VelmorandScript {
+
+class IScriptCall;
+
+/// Ids of the library's message table, registered with Common::StringLoader while the library is
+/// loaded. Texts with placeholders are formatted with Common::CfxFormat.
+namespace Messages {
+constexpr unsigned int ModuleId = 0xED;
+constexpr unsigned int UnknownError = 0xED0000;            ///< "Unknown error."
+constexpr unsigned int ScriptCanceled = 0xED0001;          ///< "Script was canceled."
+constexpr unsigned int NoConversionFrom = 0xED0002;        ///< "No valid conversion from %1."
+constexpr unsigned int NoConversion = 0xED0003;            ///< "No valid conversion from %1 to %2"
+constexpr unsigned int BadCastFromEmpty = 0xED0004;        ///< "Bad cast from empty value to type %1."
+constexpr unsigned int BadCast = 0xED0005;                 ///< "Bad cast from type %1 to type %2."
+constexpr unsigned int UnrelatedObjectType = 0xED0006;     ///< "Unable to cast object from %1 to %2 - ..."
+constexpr unsigned int BaseClassUndefined = 0xED0007;      ///< "Base class %1 of class %2 has not been defined."
+constexpr unsigned int IncompatibleObject = 0xED0008;      ///< "Function %1 was invoked on an object of ..."
+constexpr unsigned int DuplicateFunction = 0xED0009;       ///< "Duplicate function %1 registered on class %2."
+constexpr unsigned int NonApplicableFunction = 0xED000A;   ///< "Call to non-applicable function %1."
+constexpr unsigned int LossOfPrecision = 0xED000B;         ///< "Loss of precision in conversion from %1 to %2 ..."
+constexpr unsigned int StringConversionFailed = 0xED000C;  ///< "Failed to convert the string value %1 to %2."
+constexpr unsigned int NullPointerCast = 0xED000D;         ///< "Invalid cast of null-pointer to expected type %1."
+constexpr unsigned int ArgumentErrorByNumber = 0xED000E;   ///< "%1 (argument #%2, calling %3)."
+constexpr unsigned int ArgumentErrorByName = 0xED000F;     ///< "%1 (argument %2, calling %3)."
+constexpr unsigned int UnknownClass = 0xED0010;            ///< "Unknown class %1."
+constexpr unsigned int UnhandledDocumentType = 0xED0011;   ///< "Unhandled document type %1 - ..."
+constexpr unsigned int StringTypeName = 0xED0012;          ///< "String"
+constexpr unsigned int ClassNamePlaceholder = 0xED0013;    ///< "<Class Name>"
+constexpr unsigned int ArrayTypeName = 0xED0014;           ///< "Array"
+constexpr unsigned int ScriptWasCanceled = 0xED0015;       ///< "The script was canceled."
+constexpr unsigned int DeprecatedReplaced = 0xED0016;      ///< "The API %1::%2 has been deprecated and replaced ..."
+constexpr unsigned int DeprecatedRenamed = 0xED0017;       ///< "The API %1::%2 has been renamed to %1::%3, ..."
+constexpr unsigned int DeprecatedRemoved = 0xED0018;       ///< "The API %1::%2 has been deprecated and removed. ..."
+constexpr unsigned int DeprecatedGeneric = 0xED0019;       ///< "The API %1::%2 has been deprecated and may be ..."
+constexpr unsigned int Count = 26;
+}  // namespace Messages
+
+/// An error raised to the script. Catchable as Common::Exception and std::exception.
+class VELMORAND_API ScriptException : public Common::Exception {
+public:
+    explicit ScriptException(const std::wstring& message);
+    /// The unformatted text of a message id (placeholders stay as they are).
+    explicit ScriptException(unsigned int messageId);
+    ScriptException(const ScriptException& other);
+    ScriptException& operator=(const ScriptException& other);
+    ~ScriptException() override;
+};
+
+/// The script was cancelled: "The script was canceled.".
+class VELMORAND_API ScriptCancelException : public ScriptException {
+public:
+    ScriptCancelException();
+    ScriptCancelException(const ScriptCancelException& other);
+    ScriptCancelException& operator=(const ScriptCancelException& other);
+    ~ScriptCancelException() override;
+};
+
+/// The script is to be aborted, for instance because its notification handler asked for it.
+class VELMORAND_API ScriptAbortException : public ScriptException {
+public:
+    explicit ScriptAbortException(const std::wstring& message);
+    ScriptAbortException(const ScriptAbortException& other);
+    ScriptAbortException& operator=(const ScriptAbortException& other);
+    ~ScriptAbortException() override;
+};
+
+/// Whether the trace log is on: the environment variable "ENABLE_SCRIPT_LOGGING" existed (with
+/// any value) when this was first asked. Later changes of the environment are not seen.
+VELMORAND_API bool IsScripLoggingEnabled();
+
+/// Appends `indent` tabs, the message as it stands (UTF-8) and, when `newLine`, a line break to
+/// "script.log" in the working directory. `restart` truncates the file first and resets the
+/// address ids. `reserved` has no effect. Fails silently when the file cannot be opened.
+/// Does not consult IsScripLoggingEnabled: writers ask it first.
+VELMORAND_API void DebugLog(const std::wstring& message, long indent, long reserved, bool newLine,
+                            bool restart);
+
+/// A short number for an address, for the trace log: 0, 1, 2, ... in the order addresses are
+/// first seen after a restart of the log. `release` forgets the address and returns 0.
+VELMORAND_API unsigned int GetAddressId(const void* address, bool release);
+
+/// The names of the style flags set in `style`, joined by " | " ("instance | command"), or
+/// "[empty]" when none of the named flags is set.
+VELMORAND_API std::wstring GetFunctionStyleName(long style);
+
+/// Throws a ScriptException that decorates `message` with the argument and the called function
+/// of `call`: "<message> (argument #2, calling F)." or "<message> (argument name, calling F).".
+/// `index` counts from 0.
+[[noreturn]] VELMORAND_API void GenerateArgumentError(const std::wstring& message,
+                                                      const IScriptCall* call, unsigned int index,
+                                                      const std::wstring& name);
+
+}  // namespace VelmorandScript

@@ -1,0 +1,4 @@
+#pragma once
+
+// The library is built with hidden visibility; VELMORAND_API marks what it exports.
+#define VELMORAND_API __attribute__((visibility("default")))

@@ -1,0 +1,311 @@
+#pragma once
+
+/// @file
+/// Values and data types: the identity of native types (DataType), the variant that carries any
+/// native value across the scripting boundary (Value), the checked reads of a Value as a native
+/// type (CastTo; the converting reads are in Conversion.h) and default values (ValueFactory).
+
+#include <VelmorandScript/Export.h>
+
+#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include <map>
+#include <string>
+#include <type_traits>
+#include <typeinfo>
+
+namespace VelmorandScript {
+
+class IObject;
+class IArray;
+class IHash;
+
+/// The identity and script-readable name of a native type.
+///
+/// Two DataTypes are equal when the run-time names of their types are equal, so one type seen
+/// from different shared libraries is one key in every registry. The script-readable name is the
+/// demangled type name with `std::wstring` read as "String" ("long", "String",
+/// "std::vector<String, std::allocator<String> >").
+class VELMORAND_API DataType {
+public:
+    explicit DataType(const std::type_info& type) : m_type(&type), m_name(nullptr) {}
+    DataType(const DataType& other) = default;
+    DataType& operator=(const DataType& other) = default;
+    ~DataType() = default;
+
+    /// -1, 0 or +1: the run-time type names compared byte by byte as unsigned bytes, a shorter
+    /// name that is a prefix of the other being the smaller.
+    int Compare(const DataType& other) const {
+        return m_type == other.m_type ? 0 : CompareNames(other);
+    }
+    /// The script-readable name, built once per type in the process.
+    std::wstring GetName() const { return m_name ? *m_name : LookUpName(); }
+    /// The same name without a copy; valid until the library is unloaded.
+    const std::wstring& GetNameRef() const;
+    const std::type_info& GetTypeInfo() const { return *m_type; }
+
+    bool operator==(const DataType& other) const { return Compare(other) == 0; }
+    bool operator!=(const DataType& other) const { return Compare(other) != 0; }
+    bool operator<(const DataType& other) const { return Compare(other) < 0; }
+
+private:
+    int CompareNames(const DataType& other) const;
+    std::wstring LookUpName() const;
+    static std::wstring ProcessForSubstitution(const std::type_info& type);
+
+    const std::type_info* m_type;
+    /// Points into the process-wide name cache once the name was asked for.
+    mutable const std::wstring* m_name;
+};
+
+namespace Detail {
+
+template <class T>
+struct IsNumberType
+    : std::integral_constant<bool, std::is_same<T, long>::value ||
+                                       std::is_same<T, unsigned long>::value ||
+                                       std::is_same<T, int>::value ||
+                                       std::is_same<T, unsigned int>::value ||
+                                       std::is_same<T, double>::value ||
+                                       std::is_same<T, float>::value ||
+                                       std::is_same<T, bool>::value ||
+                                       std::is_same<T, unsigned char>::value ||
+                                       std::is_same<T, char>::value> {};
+
+template <class T>
+struct IsObjectType : std::is_base_of<IObject, T> {};
+
+/// The dynamic type of the object behind a non-null pointer.
+template <class T>
+const std::type_info& DynamicType(const T* object) {
+    if constexpr (std::is_polymorphic<T>::value) {
+        return typeid(*object);
+    } else {
+        (void)object;
+        return typeid(T);
+    }
+}
+
+}  // namespace Detail
+
+/// The one variant that carries any native value across the scripting boundary.
+///
+/// A Value is a flag word and a shared pointer to a holder that owns a copy of the native value,
+/// refers to it without owning it, or shares it through a shared pointer. Copying a Value shares
+/// the holder: both copies see the same native value.
+///
+///     long n = 5;
+///     Value byCopy(&n);                       // owns a copy of n
+///     Value byReference(&n, true);            // refers to n; n must outlive the value
+///     Value shared(boost::make_shared<long>(5));
+///
+/// Every Value has a declared type (what it was made as, what the casts check), a derived type
+/// (the dynamic type of the held object, what class lookup and wrapping use) and a decorated type
+/// (T for a copy, `const T*` for a reference, `boost::shared_ptr<T>` for a shared value).
+class VELMORAND_API Value {
+public:
+    /// Holder of the native value.
+    class VELMORAND_API Data {
+    public:
+        enum StorageKind : unsigned int { PointerStorage = 0x10, InstanceStorage = 0x20, SharedStorage = 0x30 };
+
+        Data(const DataType& declaredType, const DataType& derivedType, unsigned int storageKind)
+            : m_declaredType(declaredType), m_derivedType(derivedType), m_storageKind(storageKind) {}
+        virtual ~Data();
+        virtual DataType GetDecoratedType() const = 0;
+        virtual void* GetValuePtr() const = 0;
+
+        DataType m_declaredType;
+        DataType m_derivedType;
+        unsigned int m_storageKind;
+    };
+
+    template <class T>
+    class TypedData : public Data {
+    public:
+        TypedData(const DataType& derivedType, unsigned int storageKind)
+            : Data(DataType(typeid(T)), derivedType, storageKind) {}
+    };
+
+    /// Owns a copy of the native value.
+    template <class T>
+    class TypedInstanceData : public TypedData<T> {
+    public:
+        explicit TypedInstanceData(const T& value)
+            : TypedData<T>(DataType(Detail::DynamicType(&value)), Data::InstanceStorage),
+              m_value(value) {}
+        DataType GetDecoratedType() const override { return DataType(typeid(T)); }
+        void* GetValuePtr() const override { return const_cast<T*>(&m_value); }
+
+    private:
+        T m_value;
+    };
+
+    /// Refers to a native value owned by somebody else.
+    template <class T>
+    class TypedInstancePointerData : public TypedData<T> {
+    public:
+        explicit TypedInstancePointerData(const T* address)
+            : TypedData<T>(address ? DataType(Detail::DynamicType(address)) : DataType(typeid(void)),
+                           Data::PointerStorage),
+              m_address(address) {}
+        DataType GetDecoratedType() const override { return DataType(typeid(const T*)); }
+        void* GetValuePtr() const override { return const_cast<T*>(m_address); }
+
+    private:
+        const T* m_address;
+    };
+
+    /// Shares the native value through a shared pointer.
+    template <class T>
+    class TypedInstanceSmartPointerData : public TypedData<T> {
+    public:
+        explicit TypedInstanceSmartPointerData(const boost::shared_ptr<T>& pointer)
+            : TypedData<T>(pointer ? DataType(Detail::DynamicType(pointer.get()))
+                                   : DataType(typeid(void)),
+                           Data::SharedStorage),
+              m_pointer(pointer) {}
+        DataType GetDecoratedType() const override {
+            return DataType(typeid(boost::shared_ptr<T>));
+        }
+        void* GetValuePtr() const override {
+            return const_cast<typename std::remove_const<T>::type*>(m_pointer.get());
+        }
+
+    private:
+        boost::shared_ptr<T> m_pointer;
+    };
+
+    /// The type of an empty value: the DataType of void.
+    static const DataType s_typeVoid;
+
+    /// An empty value.
+    Value() : m_flags(0) {}
+    Value(const Value& other) = default;
+    Value(Value&& other) noexcept = default;
+    Value& operator=(const Value& other) = default;
+    Value& operator=(Value&& other) noexcept = default;
+    ~Value() = default;
+
+    /// A value from the address of a native value. For value-like types the value holds a copy
+    /// (or, with `byReference`, refers to the object, which must then outlive every copy of the
+    /// value) and is const when `isConst` says so. For IObject and its derived interfaces the
+    /// value always refers to the object and both flags are ignored.
+    template <class T>
+    explicit Value(const T* address, bool byReference = false, bool isConst = false) : m_flags(0) {
+        if constexpr (Detail::IsObjectType<T>::value) {
+            (void)byReference;
+            (void)isConst;
+            m_flags = ObjectFlag;
+            if constexpr (std::is_base_of<IArray, T>::value) {
+                m_flags |= VectorFlag;
+            }
+            if constexpr (std::is_base_of<IHash, T>::value) {
+                m_flags |= MapFlag;
+            }
+            m_data = boost::make_shared<TypedInstancePointerData<T>>(address);
+        } else {
+            m_flags = (isConst ? ConstFlag : 0u) | (Detail::IsNumberType<T>::value ? NumberFlag : 0u);
+            if (byReference) {
+                m_data = boost::make_shared<TypedInstancePointerData<T>>(address);
+            } else {
+                m_data = boost::make_shared<TypedInstanceData<T>>(*address);
+            }
+        }
+    }
+
+    /// A value sharing a native value held by a shared pointer (both flags are ignored).
+    template <class T>
+    explicit Value(const boost::shared_ptr<T>& pointer, bool byReference = false,
+                   bool isConst = false)
+        : m_flags(SmartPointerFlag | (Detail::IsNumberType<T>::value ? NumberFlag : 0u)),
+          m_data(boost::make_shared<TypedInstanceSmartPointerData<T>>(pointer)) {
+        (void)byReference;
+        (void)isConst;
+    }
+
+    bool IsEmpty() const { return !m_data; }
+    bool IsConst() const { return (m_flags & ConstFlag) != 0; }
+    bool IsIObject() const { return (m_flags & ObjectFlag) != 0; }
+    bool IsVector() const { return (m_flags & VectorFlag) != 0; }
+    bool IsMap() const { return (m_flags & MapFlag) != 0; }
+    bool IsNumber() const { return (m_flags & NumberFlag) != 0; }
+    bool IsInsideSmartPointer() const { return (m_flags & SmartPointerFlag) != 0; }
+
+    /// The address of the native value; null for an empty value or a null reference.
+    void* GetValuePtr() const { return m_data ? m_data->GetValuePtr() : nullptr; }
+    /// The type the value was made as; s_typeVoid for an empty value.
+    const DataType& GetType() const { return m_data ? m_data->m_declaredType : s_typeVoid; }
+    std::wstring GetTypeName() const { return GetType().GetName(); }
+    /// The dynamic type of the held object; s_typeVoid for an empty value or a null pointer.
+    const DataType& GetDerivedType() const { return m_data ? m_data->m_derivedType : s_typeVoid; }
+    std::wstring GetDerivedTypeName() const { return GetDerivedType().GetName(); }
+    /// The declared type with its storage: T, `const T*` or `boost::shared_ptr<T>`.
+    DataType GetDecoratedType() const { return m_data ? m_data->GetDecoratedType() : s_typeVoid; }
+    std::wstring GetDecoratedTypeName() const { return GetDecoratedType().GetName(); }
+
+    /// "[Value @ 0x<address of this Value>]"; unless `brief`, followed by ": <Empty>" or by
+    /// ": Type=... DerivedType=... C:c O:o V:v ISP:s Ptr:p".
+    std::wstring Dump(bool brief) const;
+
+    /// Checks that `value` can be read as `wanted`: not null and not empty (message 0xED0004),
+    /// a non-null native pointer when required (0xED000D), declared type equal to `wanted`
+    /// (0xED0005). Throws ScriptException.
+    static void CheckCastParameters(const Value* value, const DataType& wanted,
+                                    bool requireNonNull);
+    /// Throws message 0xED0006 when a native class cast turned a non-null pointer into null.
+    static void CheckCastResult(const void* before, const void* after, const DataType& from,
+                                const DataType& to, const Value& value);
+    /// `value` itself when its declared type is `wanted`; otherwise `scratch` after converting a
+    /// copy of `value` to `wanted` (throws message 0xED0003 when no conversion exists).
+    static const Value* ConvertForCastIfNecessary(const Value& value, Value& scratch,
+                                                  const DataType& wanted);
+
+private:
+    static constexpr unsigned int ConstFlag = 0x1;
+    static constexpr unsigned int ObjectFlag = 0x2;
+    static constexpr unsigned int VectorFlag = 0x4;
+    static constexpr unsigned int MapFlag = 0x8;
+    static constexpr unsigned int NumberFlag = 0x10;
+    static constexpr unsigned int SmartPointerFlag = 0x20;
+
+    unsigned int m_flags : 6;
+    boost::shared_ptr<Data> m_data;
+};
+
+/// Reads `value` as a T without converting: checks it with Value::CheckCastParameters and
+/// returns the address of the native value (null only when `requireNonNull` is false).
+/// A value held through a shared pointer is read with its pointee type.
+template <class T>
+T* CastTo(const Value* value, bool requireNonNull) {
+    Value::CheckCastParameters(value, DataType(typeid(T)), requireNonNull);
+    return static_cast<T*>(value->GetValuePtr());
+}
+
+/// Makes default values for types named by their DataType. The library registers creators for
+/// int and double (a new shared 0 each time); application modules add their own.
+class VELMORAND_API ValueFactory {
+public:
+    typedef Value (*Creator)();
+
+    ValueFactory();
+    ValueFactory(const ValueFactory& other);
+    ValueFactory& operator=(const ValueFactory& other);
+    ~ValueFactory();
+
+    /// The process-wide factory.
+    static ValueFactory& GetFactory();
+
+    /// False, keeping the registered creator, when the type already has one.
+    bool AddCreator(const DataType& type, Creator creator);
+    /// True when a creator was removed.
+    bool RemoveCreator(const DataType& type);
+    /// A new value from the type's creator, or an empty value when the type has none.
+    Value CreateObject(const DataType& type) const;
+
+private:
+    std::map<DataType, Creator> m_creators;
+};
+
+}  // namespace VelmorandScript

@@ -1,0 +1,16 @@
+#pragma once
+
+/// @file
+/// VelmorandScript: lets scripts drive an application's native C++ objects.
+///
+/// Application modules describe their script-visible classes (Classes.h), register conversions
+/// and wrapper routines (Conversion.h); the script host finds classes and functions, converts
+/// arguments, invokes functions and wraps their results (Objects.h), and gives native code a way
+/// back into the running script (Context.h). Every failure is a ScriptException (Errors.h).
+
+#include <VelmorandScript/Classes.h>
+#include <VelmorandScript/Context.h>
+#include <VelmorandScript/Conversion.h>
+#include <VelmorandScript/Errors.h>
+#include <VelmorandScript/Objects.h>
+#include <VelmorandScript/Values.h>

@@ -1,0 +1,10 @@
+# Flags for every target of this project: strict warnings, a unique-symbol-free build so that
+# dlclose really unloads, and the optional sanitizers.
+function(velmorand_project_target target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -fno-gnu-unique)
+    if(VELMORAND_SANITIZE)
+        target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                                 -fno-sanitize-recover=undefined)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    endif()
+endfunction()

@@ -1,0 +1,68 @@
+#include <Common/StringTable.h>
+
+#include <algorithm>
+#include <sstream>
+
+namespace Common {
+
+StaticStringTable::StaticStringTable(unsigned int module, const StringEntry* entries,
+                                     unsigned int count)
+    : m_module(module), m_entries(entries), m_count(entries != nullptr ? count : 0) {
+    StringLoader::Instance().Register(this);
+}
+
+StaticStringTable::~StaticStringTable() {
+    StringLoader::Instance().Withdraw(this);
+}
+
+const wchar_t* StaticStringTable::Find(unsigned int id) const {
+    // Tables are short and searched only when a message is built; a linear search does not
+    // depend on the order the entries were written in.
+    const StringEntry* end = m_entries + m_count;
+    const StringEntry* entry = std::find_if(
+        m_entries, end, [id](const StringEntry& candidate) { return candidate.id == id; });
+    return entry != end ? entry->text : nullptr;
+}
+
+StringLoader& StringLoader::Instance() {
+    // Never destroyed: tables of other libraries may register and withdraw during their own
+    // static initialisation and destruction, in any order relative to this library's.
+    static StringLoader* const instance = new StringLoader();
+    return *instance;
+}
+
+std::wstring StringLoader::GetString(unsigned int id) const {
+    if (const wchar_t* text = Find(id)) {
+        return text;
+    }
+    std::wostringstream missing;
+    missing << L"<missing text for message 0x" << std::hex << std::uppercase << id << L'>';
+    return missing.str();
+}
+
+bool StringLoader::HasString(unsigned int id) const {
+    return Find(id) != nullptr;
+}
+
+void StringLoader::Register(const StaticStringTable* table) {
+    if (table != nullptr && std::find(m_tables.begin(), m_tables.end(), table) == m_tables.end()) {
+        m_tables.push_back(table);
+    }
+}
+
+void StringLoader::Withdraw(const StaticStringTable* table) {
+    // Compares addresses only: the table may be partly destroyed already.
+    m_tables.erase(std::remove(m_tables.begin(), m_tables.end(), table), m_tables.end());
+}
+
+const wchar_t* StringLoader::Find(unsigned int id) const {
+    // The table registered first wins when two hold the same id.
+    for (const StaticStringTable* table : m_tables) {
+        if (const wchar_t* text = table->Find(id)) {
+            return text;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace Common

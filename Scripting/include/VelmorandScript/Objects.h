@@ -44,7 +44,10 @@ protected:
 /// The standard wrapper: one native value presented as an instance of one script class.
 class VELMORAND_API Object : public IObject {
 public:
+    /// The copy presents the same value as an instance of the same class. It has no info record:
+    /// the record registered with `other` owns `other` only.
     Object(const Object& other);
+    /// Takes the class and the value of `other`; keeps this wrapper's info record.
     Object& operator=(const Object& other);
     ~Object() override;
 

@@ -1,0 +1,104 @@
+#include <VelmorandScript/Classes.h>
+
+#include "classes/DescriptorText.h"
+#include "classes/FunctionTable.h"
+#include "errors/Format.h"
+
+#include <boost/make_shared.hpp>
+
+#include <utility>
+
+namespace VelmorandScript {
+
+Class::Class(const DataType& type, const wchar_t* scriptName, const wchar_t* baseScriptName,
+             const wchar_t* introducingModuleName, bool hidden)
+    : m_type(type),
+      m_scriptName(scriptName),
+      m_baseScriptName(baseScriptName),
+      m_introducingModuleName(introducingModuleName),
+      m_hidden(hidden),
+      m_functions(boost::make_shared<FunctionTable>(scriptName)) {}
+
+// The base copy leaves the self reference empty; the function table and the resolved base are
+// shared with the source.
+Class::Class(const Class& other)
+    : boost::enable_shared_from_this<Class>(other),
+      m_type(other.m_type),
+      m_scriptName(other.m_scriptName),
+      m_baseScriptName(other.m_baseScriptName),
+      m_introducingModuleName(other.m_introducingModuleName),
+      m_scriptBase(other.m_scriptBase),
+      m_hidden(other.m_hidden),
+      m_functions(other.m_functions) {}
+
+Class& Class::operator=(const Class& other) {
+    // enable_shared_from_this's assignment keeps this object's own self reference.
+    boost::enable_shared_from_this<Class>::operator=(other);
+    m_type = other.m_type;
+    m_scriptName = other.m_scriptName;
+    m_baseScriptName = other.m_baseScriptName;
+    m_introducingModuleName = other.m_introducingModuleName;
+    m_scriptBase = other.m_scriptBase;
+    m_hidden = other.m_hidden;
+    m_functions = other.m_functions;
+    return *this;
+}
+
+Class::~Class() = default;
+
+const wchar_t* Class::GetDescription() const {
+    return L"";
+}
+
+boost::shared_ptr<Class> Class::GetScriptBase() {
+    if (m_scriptBase) {
+        return m_scriptBase;
+    }
+    if (m_baseScriptName == nullptr || *m_baseScriptName == L'\0') {
+        return boost::shared_ptr<Class>();
+    }
+    m_scriptBase = ClassRegistry::GetInstance().FindClassByScriptName(m_baseScriptName);
+    if (!m_scriptBase) {
+        // Nothing is cached, so the base is found once its module has registered it.
+        Detail::RaiseMessage(Messages::BaseClassUndefined, m_baseScriptName,
+                             Detail::TextOrEmpty(m_scriptName));
+    }
+    return m_scriptBase;
+}
+
+boost::shared_ptr<IFunction> Class::FindFunction(const std::wstring& name, long styleMask,
+                                                 const boost::shared_ptr<IObject>& object) {
+    boost::shared_ptr<IFunction> function = m_functions->FindFunction(name, styleMask);
+    if (function) {
+        return function;
+    }
+    const boost::shared_ptr<Class> base = GetScriptBase();
+    if (base) {
+        return base->FindFunction(name, styleMask, object);
+    }
+    return boost::shared_ptr<IFunction>();
+}
+
+void Class::GetAllFunctions(FunctionMap& functions) const {
+    // Resolving the base only fills a cache; classes are always owned as non-const objects
+    // through shared pointers, so the cast is sound.
+    const boost::shared_ptr<Class> base = const_cast<Class*>(this)->GetScriptBase();
+    if (base) {
+        base->GetAllFunctions(functions);
+    }
+    // insert keeps an entry already present under an equivalent key, so base descriptors and
+    // the caller's own entries take precedence.
+    for (const auto& entry : m_functions->GetFunctions()) {
+        functions.insert(entry);
+    }
+}
+
+void Class::AddFunction(boost::shared_ptr<IFunction> function) {
+    m_functions->AddFunction(std::move(function));
+}
+
+void Class::Check() const {
+    m_functions->Check(this);
+}
+
+}  // namespace VelmorandScript

@@ -1,0 +1,47 @@
+#include <VelmorandScript/Errors.h>
+
+#include <Common/StringTable.h>
+
+namespace VelmorandScript {
+
+ScriptException::ScriptException(const std::wstring& message)
+    : Common::Exception("", 0, message, 0) {}
+
+ScriptException::ScriptException(unsigned int messageId)
+    : ScriptException(Common::StringLoader::Instance().GetString(messageId)) {}
+
+ScriptException::ScriptException(const ScriptException& other) : Common::Exception(other) {}
+
+ScriptException& ScriptException::operator=(const ScriptException& other) {
+    Common::Exception::operator=(other);
+    return *this;
+}
+
+ScriptException::~ScriptException() {}
+
+ScriptCancelException::ScriptCancelException() : ScriptException(Messages::ScriptWasCanceled) {}
+
+ScriptCancelException::ScriptCancelException(const ScriptCancelException& other)
+    : ScriptException(other) {}
+
+ScriptCancelException& ScriptCancelException::operator=(const ScriptCancelException& other) {
+    ScriptException::operator=(other);
+    return *this;
+}
+
+ScriptCancelException::~ScriptCancelException() {}
+
+ScriptAbortException::ScriptAbortException(const std::wstring& message)
+    : ScriptException(message) {}
+
+ScriptAbortException::ScriptAbortException(const ScriptAbortException& other)
+    : ScriptException(other) {}
+
+ScriptAbortException& ScriptAbortException::operator=(const ScriptAbortException& other) {
+    ScriptException::operator=(other);
+    return *this;
+}
+
+ScriptAbortException::~ScriptAbortException() {}
+
+}  // namespace VelmorandScript

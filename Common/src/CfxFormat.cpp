@@ -53,6 +53,9 @@ std::wostream& CfxFormat::Stream() {
     // Created on first use: most messages never insert anything through a stream.
     if (!m_stream) {
         m_stream = std::make_unique<std::wostringstream>();
+        // A stream swallows exceptions and only sets badbit; a failed allocation must reach the
+        // caller as std::bad_alloc instead of leaving a truncated text behind.
+        m_stream->exceptions(std::ios_base::badbit);
     }
     return *m_stream;
 }

@@ -264,8 +264,7 @@ std::string ToUtf8(const std::wstring& text) {
     return result;
 }
 
-int CompareNoCase(const std::wstring& left, const std::wstring& right, unsigned int count) {
-    // std::wstring::npos arrives truncated to the largest unsigned int, longer than any text.
+int CompareNoCase(const std::wstring& left, const std::wstring& right, std::size_t count) {
     const std::size_t limit = count;
     const std::size_t leftLength = std::min(left.size(), limit);
     const std::size_t rightLength = std::min(right.size(), limit);

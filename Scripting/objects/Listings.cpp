@@ -29,7 +29,7 @@ bool IsVoidReturnValue(const Argument& argument) {
         return false;
     }
     return Common::CompareNoCase(argument.GetScriptType(), Detail::g_voidScriptType,
-                                 static_cast<unsigned int>(std::wstring::npos)) == 0;
+                                 std::wstring::npos) == 0;
 }
 
 }  // namespace

@@ -26,6 +26,6 @@ COMMON_API std::string ToUtf8(const std::wstring& text);
 /// Compares at most `count` characters (std::wstring::npos: the whole strings) without regard
 /// to case. Returns a negative number, 0 or a positive number.
 COMMON_API int CompareNoCase(const std::wstring& left, const std::wstring& right,
-                             unsigned int count);
+                             std::size_t count);
 
 }  // namespace Common

@@ -1,0 +1,107 @@
+#include "Shapes.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cwchar>
+#include <sstream>
+
+namespace Shapes {
+
+namespace {
+
+const double pi = 3.14159265358979323846;
+
+struct NamedColor {
+    const wchar_t* name;
+    Color color;
+};
+
+const NamedColor namedColors[] = {{L"black", {0, 0, 0}},  {L"white", {255, 255, 255}},
+                                  {L"red", {255, 0, 0}},  {L"green", {0, 128, 0}},
+                                  {L"blue", {0, 0, 255}}, {L"yellow", {255, 255, 0}}};
+
+}  // namespace
+
+std::wstring ColorToText(const Color& color) {
+    for (const NamedColor& named : namedColors) {
+        if (named.color == color) {
+            return named.name;
+        }
+    }
+    wchar_t text[8];
+    std::swprintf(text, 8, L"#%02x%02x%02x", color.red, color.green, color.blue);
+    return text;
+}
+
+bool ParseColor(const std::wstring& text, Color& color) {
+    for (const NamedColor& named : namedColors) {
+        if (text == named.name) {
+            color = named.color;
+            return true;
+        }
+    }
+    unsigned int red = 0;
+    unsigned int green = 0;
+    unsigned int blue = 0;
+    wchar_t rest = 0;
+    if (text.size() != 7 ||
+        std::swscanf(text.c_str(), L"#%2x%2x%2x%lc", &red, &green, &blue, &rest) != 3) {
+        return false;
+    }
+    color = Color{static_cast<unsigned char>(red), static_cast<unsigned char>(green),
+                  static_cast<unsigned char>(blue)};
+    return true;
+}
+
+Shape::Shape(std::wstring name) : m_name(std::move(name)), m_color{0, 0, 0}, m_x(0), m_y(0) {}
+
+Shape::~Shape() = default;
+
+void Shape::Move(double dx, double dy) {
+    m_x += dx;
+    m_y += dy;
+}
+
+std::wstring Shape::Describe() const {
+    std::wostringstream text;
+    text << Kind() << L" '" << m_name << L"' at (" << m_x << L", " << m_y << L"), area " << Area();
+    return text.str();
+}
+
+Circle::Circle(double radius, std::wstring name) : Shape(std::move(name)), m_radius(radius) {}
+
+double Circle::Area() const {
+    return pi * m_radius * m_radius;
+}
+
+double Circle::Perimeter() const {
+    return 2 * pi * m_radius;
+}
+
+Rectangle::Rectangle(double width, double height, std::wstring name)
+    : Shape(std::move(name)), m_width(width), m_height(height) {}
+
+void Rectangle::Scale(int factor) {
+    m_width *= factor;
+    m_height *= factor;
+}
+
+double Canvas::TotalArea() const {
+    double total = 0;
+    for (const boost::shared_ptr<Shape>& shape : m_shapes) {
+        total += shape->Area();
+    }
+    return total;
+}
+
+boost::shared_ptr<Shape> Canvas::Largest() const {
+    boost::shared_ptr<Shape> largest;
+    for (const boost::shared_ptr<Shape>& shape : m_shapes) {
+        if (!largest || shape->Area() > largest->Area()) {
+            largest = shape;
+        }
+    }
+    return largest;
+}
+
+}  // namespace Shapes

@@ -1,0 +1,111 @@
+#pragma once
+
+// The sample application's own C++ model: shapes with a name, a colour and a position, and a
+// canvas that collects them. Nothing here knows about scripting; ShapesModule.cpp describes these
+// classes to the library.
+
+#include <boost/enable_shared_from_this.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+#include <vector>
+
+namespace Shapes {
+
+struct Color {
+    unsigned char red;
+    unsigned char green;
+    unsigned char blue;
+
+    bool operator==(const Color& other) const {
+        return red == other.red && green == other.green && blue == other.blue;
+    }
+};
+
+/// "#rrggbb", or the colour's name when it has one ("red").
+std::wstring ColorToText(const Color& color);
+/// Reads a colour name ("red", "green", "blue", "black", "white", "yellow") or "#rrggbb".
+bool ParseColor(const std::wstring& text, Color& color);
+
+class Shape : public boost::enable_shared_from_this<Shape> {
+public:
+    explicit Shape(std::wstring name);
+    virtual ~Shape();
+
+    virtual std::wstring Kind() const = 0;
+    virtual double Area() const = 0;
+    virtual double Perimeter() const = 0;
+    /// Multiplies every length of the shape by the factor.
+    virtual void Scale(int factor) = 0;
+
+    const std::wstring& GetName() const { return m_name; }
+    void SetName(std::wstring name) { m_name = std::move(name); }
+    const Color& GetColor() const { return m_color; }
+    void SetColor(const Color& color) { m_color = color; }
+    double GetX() const { return m_x; }
+    double GetY() const { return m_y; }
+    void Move(double dx, double dy);
+
+    /// "circle 'wheel' at (1, 2), area 3.14".
+    std::wstring Describe() const;
+
+private:
+    std::wstring m_name;
+    Color m_color;
+    double m_x;
+    double m_y;
+};
+
+class Circle : public Shape {
+public:
+    Circle(double radius, std::wstring name);
+
+    std::wstring Kind() const override { return L"circle"; }
+    double Area() const override;
+    double Perimeter() const override;
+    void Scale(int factor) override { m_radius *= factor; }
+
+    double GetRadius() const { return m_radius; }
+    void SetRadius(double radius) { m_radius = radius; }
+
+private:
+    double m_radius;
+};
+
+class Rectangle : public Shape {
+public:
+    Rectangle(double width, double height, std::wstring name);
+
+    std::wstring Kind() const override { return L"rectangle"; }
+    double Area() const override { return m_width * m_height; }
+    double Perimeter() const override { return 2 * (m_width + m_height); }
+    void Scale(int factor) override;
+
+    double GetWidth() const { return m_width; }
+    void SetWidth(double width) { m_width = width; }
+    double GetHeight() const { return m_height; }
+    void SetHeight(double height) { m_height = height; }
+
+private:
+    double m_width;
+    double m_height;
+};
+
+/// An ordered collection of shapes.
+class Canvas {
+public:
+    explicit Canvas(std::wstring title) : m_title(std::move(title)) {}
+
+    const std::wstring& GetTitle() const { return m_title; }
+    void Add(boost::shared_ptr<Shape> shape) { m_shapes.push_back(std::move(shape)); }
+    const std::vector<boost::shared_ptr<Shape>>& GetShapes() const { return m_shapes; }
+    double TotalArea() const;
+    /// The shape with the largest area; empty when the canvas is empty.
+    boost::shared_ptr<Shape> Largest() const;
+
+private:
+    std::wstring m_title;
+    std::vector<boost::shared_ptr<Shape>> m_shapes;
+};
+
+}  // namespace Shapes

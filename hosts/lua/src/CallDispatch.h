@@ -1,0 +1,41 @@
+#pragma once
+
+// One script call into native code: the call frame, deprecations, argument conversion, the
+// invocation and the results.
+
+#include <VelmorandScript/VelmorandScript.h>
+
+#include <lua.hpp>
+
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+
+namespace VelmorandScript {
+namespace Lua {
+
+class HostState;
+
+struct CallTarget {
+    boost::shared_ptr<Class> scriptClass;
+    std::wstring functionName;
+    /// The styles to look the function up with (FunctionStyle bits).
+    long styleMask;
+    /// The object of an instance function, property or command; empty otherwise.
+    boost::shared_ptr<IObject> object;
+    /// Stack index of the first script argument.
+    int firstArgument;
+};
+
+/// Calls the function and pushes its results (the return value, then the output arguments);
+/// returns how many it pushed. Throws ScriptException, with the argument's number and the
+/// function's name for an argument that does not convert.
+int DispatchCall(HostState& host, lua_State* state, const CallTarget& target);
+
+/// The function `name` of `scriptClass` in one of the styles, or an empty pointer.
+boost::shared_ptr<IFunction> FindScriptFunction(const boost::shared_ptr<Class>& scriptClass,
+                                                const std::wstring& name, long styleMask,
+                                                const boost::shared_ptr<IObject>& object);
+
+}  // namespace Lua
+}  // namespace VelmorandScript

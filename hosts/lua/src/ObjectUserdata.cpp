@@ -1,0 +1,209 @@
+#include "ObjectUserdata.h"
+
+#include "CallDispatch.h"
+#include "HostState.h"
+#include "ProtectedCall.h"
+#include "ValueMarshalling.h"
+
+#include <Common/Text.h>
+
+#include <new>
+#include <sstream>
+#include <string>
+
+namespace VelmorandScript {
+namespace Lua {
+
+namespace {
+
+const char* const objectMetatable = "VelmorandScript.Object";
+constexpr long MethodStyles = InstanceStyle | CommandStyle;
+
+const boost::shared_ptr<IObject>& CheckedObject(lua_State* state, int index) {
+    const boost::shared_ptr<IObject>* object = ToObjectUserdata(state, index);
+    if (object == nullptr) {
+        throw ScriptException(L"Expected a native object, got a " +
+                              Common::ToWString(luaL_typename(state, index)) + L" value.");
+    }
+    return *object;
+}
+
+boost::shared_ptr<Class> CheckedClass(const IObject& object) {
+    boost::shared_ptr<Class> scriptClass = GetClassOfObject(object);
+    if (!scriptClass) {
+        throw ScriptException(L"The native object " + object.GetScriptedObject().GetTypeName() +
+                              L" belongs to no script class; it has no properties or methods.");
+    }
+    return scriptClass;
+}
+
+// The 0-based array index of a Lua key, or -1 when the key is no integer.
+lua_Integer ArrayIndex(lua_State* state, int index) {
+    return lua_isinteger(state, index) ? lua_tointeger(state, index) - 1 : -1;
+}
+
+int ReadArrayItem(lua_State* state, const IArray& array) {
+    PushNativeValue(HostState::From(state), state,
+                    array.Item(static_cast<long>(ArrayIndex(state, 2))));
+    return 1;
+}
+
+int CallMethod(lua_State* state) {
+    const std::wstring name = ToWideString(state, lua_upvalueindex(1));
+    const boost::shared_ptr<IObject>* object = ToObjectUserdata(state, 1);
+    if (object == nullptr) {
+        throw ScriptException(L"Call the method '" + name + L"' on an object with ':', as in obj:" +
+                              name + L"(...).");
+    }
+    return DispatchCall(HostState::From(state), state,
+                        CallTarget{CheckedClass(**object), name, MethodStyles, *object, 2});
+}
+
+int IndexObject(lua_State* state) {
+    const boost::shared_ptr<IObject>& object = CheckedObject(state, 1);
+    if (const auto* array = dynamic_cast<const IArray*>(object.get())) {
+        if (lua_type(state, 2) == LUA_TNUMBER) {
+            return ReadArrayItem(state, *array);
+        }
+    }
+    if (lua_type(state, 2) != LUA_TSTRING) {
+        throw ScriptException(L"Native objects are indexed by property or method name, not by a " +
+                              Common::ToWString(luaL_typename(state, 2)) + L".");
+    }
+    const boost::shared_ptr<Class> scriptClass = CheckedClass(*object);
+    const std::wstring name = ToWideString(state, 2);
+    if (FindScriptFunction(scriptClass, name, PropertyGetStyle, object)) {
+        HostState& host = HostState::From(state);
+        DispatchCall(host, state, CallTarget{scriptClass, name, PropertyGetStyle, object, 3});
+        lua_settop(state, 3);  // the property's value, or nil when it returned nothing
+        return 1;
+    }
+    if (FindScriptFunction(scriptClass, name, MethodStyles, object)) {
+        lua_pushvalue(state, 2);
+        lua_pushcclosure(state, &ProtectedFunction<&CallMethod>, 1);
+        return 1;
+    }
+    throw ScriptException(std::wstring(scriptClass->GetScriptName()) +
+                          L" has no property or method named '" + name + L"'.");
+}
+
+int AssignToObject(lua_State* state) {
+    const boost::shared_ptr<IObject>& object = CheckedObject(state, 1);
+    HostState& host = HostState::From(state);
+    if (auto* array = dynamic_cast<IArray*>(object.get())) {
+        if (lua_type(state, 2) == LUA_TNUMBER) {
+            const lua_Integer index = ArrayIndex(state, 2);
+            const long count = array->Count();
+            if (index < 0 || index > count) {
+                throw ScriptException(L"Array index " + std::to_wstring(index + 1) +
+                                      L" is out of range 1.." + std::to_wstring(count + 1) + L".");
+            }
+            const Value item = ToNativeValue(host, state, 3);
+            if (index == count) {
+                array->Add(item, false);
+            } else {
+                array->Replace(static_cast<long>(index), item);
+            }
+            return 0;
+        }
+    }
+    if (lua_type(state, 2) != LUA_TSTRING) {
+        throw ScriptException(L"Native objects have no fields of type " +
+                              Common::ToWString(luaL_typename(state, 2)) + L".");
+    }
+    const boost::shared_ptr<Class> scriptClass = CheckedClass(*object);
+    const std::wstring name = ToWideString(state, 2);
+    if (!FindScriptFunction(scriptClass, name, PropertySetStyle, object)) {
+        throw ScriptException(std::wstring(scriptClass->GetScriptName()) +
+                              L" has no settable property named '" + name + L"'.");
+    }
+    lua_settop(state, 3);
+    DispatchCall(host, state, CallTarget{scriptClass, name, PropertySetStyle, object, 3});
+    return 0;
+}
+
+int LengthOfObject(lua_State* state) {
+    const boost::shared_ptr<IObject>& object = CheckedObject(state, 1);
+    const auto* collection = dynamic_cast<const ICollection*>(object.get());
+    if (collection == nullptr) {
+        throw ScriptException(std::wstring(CheckedClass(*object)->GetScriptName()) +
+                              L" is no collection; it has no length.");
+    }
+    lua_pushinteger(state, collection->Count());
+    return 1;
+}
+
+int ObjectToString(lua_State* state) {
+    const boost::shared_ptr<IObject>& object = CheckedObject(state, 1);
+    const boost::shared_ptr<Class> scriptClass = GetClassOfObject(*object);
+    std::ostringstream text;
+    text << (scriptClass ? Common::ToUtf8(scriptClass->GetScriptName()) : "native object") << ": "
+         << object->GetScriptedObject().GetValuePtr();
+    lua_pushstring(state, text.str().c_str());
+    return 1;
+}
+
+// The native identity of a wrapper: the storage of an array, else the presented object.
+const void* IdentityOf(const IObject& object) {
+    if (const auto* array = dynamic_cast<const Array*>(&object)) {
+        return array->GetScriptedArray().get();
+    }
+    return object.GetScriptedObject().GetValuePtr();
+}
+
+int ObjectsEqual(lua_State* state) {
+    const boost::shared_ptr<IObject>* left = ToObjectUserdata(state, 1);
+    const boost::shared_ptr<IObject>* right = ToObjectUserdata(state, 2);
+    lua_pushboolean(
+        state, left != nullptr && right != nullptr && IdentityOf(**left) == IdentityOf(**right));
+    return 1;
+}
+
+int CollectObject(lua_State* state) {
+    auto* object =
+        static_cast<boost::shared_ptr<IObject>*>(luaL_testudata(state, 1, objectMetatable));
+    if (object != nullptr) {
+        object->~shared_ptr();
+        new (object) boost::shared_ptr<IObject>();  // stays valid should the userdata be used again
+    }
+    return 0;
+}
+
+}  // namespace
+
+void RegisterObjectMetatable(lua_State* state) {
+    luaL_newmetatable(state, objectMetatable);
+    const luaL_Reg metamethods[] = {{"__index", &ProtectedFunction<&IndexObject>},
+                                    {"__newindex", &ProtectedFunction<&AssignToObject>},
+                                    {"__len", &ProtectedFunction<&LengthOfObject>},
+                                    {"__tostring", &ProtectedFunction<&ObjectToString>},
+                                    {"__eq", &ProtectedFunction<&ObjectsEqual>},
+                                    {"__gc", &CollectObject},
+                                    {nullptr, nullptr}};
+    luaL_setfuncs(state, metamethods, 0);
+    lua_pop(state, 1);
+}
+
+void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
+    void* memory = lua_newuserdatauv(state, sizeof(boost::shared_ptr<IObject>), 0);
+    new (memory) boost::shared_ptr<IObject>(std::move(object));
+    luaL_setmetatable(state, objectMetatable);
+}
+
+const boost::shared_ptr<IObject>* ToObjectUserdata(lua_State* state, int index) {
+    const auto* object = static_cast<const boost::shared_ptr<IObject>*>(
+        luaL_testudata(state, index, objectMetatable));
+    return object != nullptr && *object ? object : nullptr;
+}
+
+boost::shared_ptr<Class> GetClassOfObject(const IObject& object) {
+    if (const auto* standard = dynamic_cast<const Object*>(&object)) {
+        if (boost::shared_ptr<Class> scriptClass = standard->GetClass()) {
+            return scriptClass;
+        }
+    }
+    return ClassRegistry::GetInstance().FindClassByCppType(object.GetScriptedObject());
+}
+
+}  // namespace Lua
+}  // namespace VelmorandScript

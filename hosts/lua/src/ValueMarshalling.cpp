@@ -1,0 +1,132 @@
+#include "ValueMarshalling.h"
+
+#include "HostState.h"
+#include "LuaReference.h"
+#include "ObjectUserdata.h"
+#include "TableStorage.h"
+
+#include <Common/Text.h>
+
+#include <boost/make_shared.hpp>
+
+#include <cstdint>
+#include <limits>
+
+namespace VelmorandScript {
+namespace Lua {
+
+namespace {
+
+Value IntegerValue(lua_Integer number) {
+    if (number >= std::numeric_limits<std::int32_t>::min() &&
+        number <= std::numeric_limits<std::int32_t>::max()) {
+        const long value = static_cast<long>(number);
+        return Value(&value);
+    }
+    const double value = static_cast<double>(number);
+    return Value(&value);
+}
+
+[[noreturn]] void RaiseNoNativeForm(lua_State* state, int index) {
+    throw ScriptException(L"A Lua " + Common::ToWString(luaL_typename(state, index)) +
+                          L" value cannot be handed to native code.");
+}
+
+}  // namespace
+
+std::wstring ToWideString(lua_State* state, int index) {
+    std::size_t length = 0;
+    const char* text = lua_tolstring(state, index, &length);
+    return text != nullptr ? Common::ToWString(std::string(text, length)) : std::wstring();
+}
+
+void PushWideString(lua_State* state, const std::wstring& text) {
+    const std::string utf8 = Common::ToUtf8(text);
+    lua_pushlstring(state, utf8.data(), utf8.size());
+}
+
+Value ToNativeValue(HostState& host, lua_State* state, int index) {
+    index = lua_absindex(state, index);
+    switch (lua_type(state, index)) {
+        case LUA_TNIL:
+        case LUA_TNONE:
+            return Value();
+        case LUA_TBOOLEAN: {
+            const bool value = lua_toboolean(state, index) != 0;
+            return Value(&value);
+        }
+        case LUA_TNUMBER: {
+            if (lua_isinteger(state, index)) {
+                return IntegerValue(lua_tointeger(state, index));
+            }
+            const double value = lua_tonumber(state, index);
+            return Value(&value);
+        }
+        case LUA_TSTRING: {
+            const std::wstring value = ToWideString(state, index);
+            return Value(&value);
+        }
+        case LUA_TFUNCTION: {
+            lua_pushvalue(state, index);
+            return Value(boost::make_shared<LuaReference>(host, state));
+        }
+        case LUA_TTABLE:
+            return WrapLuaTable(host, state, index);
+        case LUA_TUSERDATA:
+            if (const boost::shared_ptr<IObject>* object = ToObjectUserdata(state, index)) {
+                return (*object)->GetScriptedObject();
+            }
+            RaiseNoNativeForm(state, index);
+        default:
+            RaiseNoNativeForm(state, index);
+    }
+}
+
+void PushWrappedValue(lua_State* state, const Value& wrapped) {
+    if (wrapped.IsEmpty()) {
+        lua_pushnil(state);
+        return;
+    }
+    const DataType& type = wrapped.GetType();
+    if (type == DataType(typeid(bool))) {
+        lua_pushboolean(state, *CastTo<bool>(&wrapped, true) ? 1 : 0);
+    } else if (type == DataType(typeid(long))) {
+        lua_pushinteger(state, static_cast<lua_Integer>(*CastTo<long>(&wrapped, true)));
+    } else if (type == DataType(typeid(double))) {
+        lua_pushnumber(state, static_cast<lua_Number>(*CastTo<double>(&wrapped, true)));
+    } else if (type == DataType(typeid(std::wstring))) {
+        PushWideString(state, *CastTo<std::wstring>(&wrapped, true));
+    } else if (type == DataType(typeid(LuaReference))) {
+        if (!CastTo<LuaReference>(&wrapped, true)->Push(state)) {
+            lua_pushnil(state);
+        }
+    } else if (type == DataType(typeid(IObject))) {
+        IObject* object = CastTo<IObject>(&wrapped, false);
+        if (object == nullptr) {
+            lua_pushnil(state);
+        } else if (!PushLuaTableOf(state, *object)) {
+            PushObjectUserdata(state, object->shared_from_this());
+        }
+    } else {
+        throw ScriptException(L"A value of type " + wrapped.GetTypeName() +
+                              L" has no Lua form; its wrapper routine must produce a bool, "
+                              L"long, double, String or object value.");
+    }
+}
+
+void PushNativeValue(HostState& host, lua_State* state, const Value& value) {
+    if (value.IsEmpty()) {
+        lua_pushnil(state);
+        return;
+    }
+    Value wrapped = value;
+    if (!ConversionRegistry::GetInstance().WrapValue(host.GetSharedContext(), wrapped)) {
+        throw ScriptException(L"A value of type " + value.GetTypeName() +
+                              L" cannot be handed to the script: no wrapper routine is "
+                              L"registered for it.");
+    }
+    PushWrappedValue(state, wrapped);
+}
+
+}  // namespace Lua
+}  // namespace VelmorandScript

@@ -1,0 +1,38 @@
+#pragma once
+
+// Values between Lua and native code. Lua to native: nil, booleans, integers (long within 32
+// bits, double beyond), floats, strings, functions (a LuaReference), tables (an IArray or IHash
+// over the table) and object userdata (the object the wrapper presents). Native to Lua: values
+// are wrapped with ConversionRegistry::WrapValue, whose routines (WrapperRoutines.cpp) leave one
+// of the forms PushWrappedValue knows.
+
+#include <VelmorandScript/VelmorandScript.h>
+
+#include <lua.hpp>
+
+#include <string>
+
+namespace VelmorandScript {
+namespace Lua {
+
+class HostState;
+
+/// The native value a Lua value stands for. Throws ScriptException for values that have none
+/// (threads, light and foreign userdata).
+Value ToNativeValue(HostState& host, lua_State* state, int index);
+
+/// Pushes a value in one of the wrapped forms: empty, bool, long, double, String, IObject or
+/// LuaReference. Throws ScriptException for any other type.
+void PushWrappedValue(lua_State* state, const Value& wrapped);
+
+/// Wraps a native value for the script and pushes it; an empty value becomes nil. Throws
+/// ScriptException when no wrapper routine applies.
+void PushNativeValue(HostState& host, lua_State* state, const Value& value);
+
+/// The Lua string at `index` as wide text (UTF-8 decoded).
+std::wstring ToWideString(lua_State* state, int index);
+/// Pushes wide text as a UTF-8 string.
+void PushWideString(lua_State* state, const std::wstring& text);
+
+}  // namespace Lua
+}  // namespace VelmorandScript

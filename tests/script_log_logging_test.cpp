@@ -1,39 +1,177 @@
+#include <VelmorandScript/Classes.h>
+#include <VelmorandScript/Context.h>
+#include <VelmorandScript/Conversion.h>
 #include <VelmorandScript/Errors.h>
+#include <VelmorandScript/Objects.h>
 
 #include <gtest/gtest.h>
 
+#include <Common/Text.h>
+
+#include <boost/make_shared.hpp>
+
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
-using namespace VelmorandScript;
+#include "support/WrapperRoutines.h"
 
+namespace VelmorandScript {
 namespace {
 
-std::string ReadLog() {
-    std::ifstream file("script.log", std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+using Testing::EmptyTestArray;
+using Testing::WrapWith;
+typedef std::vector<std::wstring> Lines;
+
+template <int N>
+struct Tag {
+    virtual ~Tag() = default;
+};
+struct DerivedTag : Tag<1> {};
+struct Gadget {
+    virtual ~Gadget() = default;
+};
+
+template <class T>
+DataType TypeOf() {
+    return DataType(typeid(T));
 }
 
-}  // namespace
+template <class T>
+std::wstring NameOf() {
+    return DataType(typeid(T)).GetName();
+}
 
-TEST(ScriptLogTest, LinesAreWrittenAsGiven) {
+Value ConvertToTag3(const Value&, boost::shared_ptr<IScriptContext>) {
+    const Tag<3> converted;
+    return Value(&converted);
+}
+
+ConversionRegistry& Registry() {
+    return ConversionRegistry::GetInstance();
+}
+
+/// Empties the log (and resets its address ids).
+void RestartLog() {
+    DebugLog(L"", 0, 0, false, true);
+}
+
+Lines ReadLogLines() {
+    Lines lines;
+    std::ifstream file("script.log", std::ios::binary);
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(Common::ToWString(line));
+    }
+    return lines;
+}
+
+/// Wraps a copy of `value` and returns the copy's dump, as the log shows it.
+std::wstring Wrap(const Value& value) {
+    Value copy = value;
+    const std::wstring dump = copy.Dump(true);
+    Registry().WrapValue({}, copy);
+    return dump;
+}
+
+class ScriptLogTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { StandardConversions::RegisterDataConversions(); }
+    void SetUp() override {
+        ASSERT_TRUE(IsScripLoggingEnabled());
+        RestartLog();
+    }
+};
+
+TEST_F(ScriptLogTest, LinesAreWrittenAsGivenAndRestartResetsAddressIds) {
     ASSERT_STREQ(std::getenv("ENABLE_SCRIPT_LOGGING"), "") << "run through ctest";
-    EXPECT_TRUE(IsScripLoggingEnabled());
-
     DebugLog(L"first", 0, 0, true, true);
     DebugLog(L"a %s and %d \u00fc", 3, 7, false, false);
     DebugLog(L"", 0, 0, true, false);
     DebugLog(L"last", 1, 0, true, false);
-    EXPECT_EQ(ReadLog(), "first\n\t\t\ta %s and %d \xc3\xbc\n\tlast\n");
+    std::ifstream file("script.log", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}),
+              "first\n\t\t\ta %s and %d \xc3\xbc\n\tlast\n");
 
     const int objects[2] = {};
     EXPECT_EQ(GetAddressId(&objects[0], false), 0u);
     EXPECT_EQ(GetAddressId(&objects[1], false), 1u);
     DebugLog(L"again", 0, 0, true, true);
-    EXPECT_EQ(ReadLog(), "again\n");
+    EXPECT_EQ(ReadLogLines(), Lines{L"again"});
     EXPECT_EQ(GetAddressId(&objects[1], false), 0u);
 }
+
+TEST_F(ScriptLogTest, EachConversionStepWritesOneLine) {
+    const long number = 5;
+    Value value(&number);
+    const std::wstring dump = value.Dump(true);
+    ASSERT_TRUE(Registry().ConvertValue(TypeOf<double>(), {}, value, true));
+    EXPECT_EQ(ReadLogLines(), Lines{L"\tConverting Value " + dump + L" from long to double"});
+
+    // Two steps through the intermediate String: one line per step, the second from String.
+    RestartLog();
+    Value twoSteps(&number);
+    const std::wstring twoStepsDump = twoSteps.Dump(true);
+    ASSERT_TRUE(Registry().ConvertValue(TypeOf<long>(), {}, twoSteps, true));
+    EXPECT_EQ(ReadLogLines(),
+              (Lines{L"\tConverting Value " + twoStepsDump + L" from long to String",
+                     L"\tConverting Value " + twoStepsDump + L" from String to long"}));
+
+    // Boxing and missing conversions write nothing.
+    RestartLog();
+    const bool flag = true;
+    Value boolValue(&flag);
+    EXPECT_FALSE(Registry().ConvertValue(TypeOf<std::wstring>(), {}, boolValue, false));
+    EXPECT_THROW(Registry().ConvertValue(TypeOf<double>(), {}, boolValue, true), ScriptException);
+    EXPECT_TRUE(Registry().ConvertValue(TypeOf<Value>(), {}, boolValue, true));
+    EXPECT_TRUE(ReadLogLines().empty());
+}
+
+TEST_F(ScriptLogTest, WrappingLogsHowTheWrapperWasFound) {
+    Registry().RegisterDataWrapperRoutine(TypeOf<Tag<1>>(), &WrapWith<1>);
+    const DerivedTag derived;
+    const Value declared(static_cast<const Tag<1>*>(&derived), true);
+    const std::wstring declaredFirst = Wrap(declared);
+    const std::wstring declaredAgain = Wrap(declared);
+
+    ClassRegistry::GetInstance().AddClass(boost::make_shared<Class>(
+        TypeOf<Gadget>(), L"WrappingLoggingTest::Gadget", nullptr, L"TestModule", false));
+    Registry().RegisterCategoricalObjectWrapperRoutine(ConversionRegistry::ClassInstanceCategory,
+                                                       &WrapWith<2>);
+    const Gadget gadget;
+    const std::wstring genericFirst = Wrap(Value(&gadget, true));
+    const std::wstring genericAgain = Wrap(Value(&gadget, true));
+
+    // The array line is written whether an array wrapper exists or not.
+    const auto array = boost::make_shared<EmptyTestArray>();
+    const std::wstring vectorWithout = Wrap(Value(array.get()));
+    Registry().RegisterDataWrapperRoutine(TypeOf<IArray>(), &WrapWith<3>);
+    const std::wstring vectorWith = Wrap(Value(array.get()));
+
+    // An unknown type is logged; the conversion that then finds a wrapper is not.
+    Registry().RegisterDataConversion(TypeOf<Tag<2>>(), TypeOf<Tag<3>>(), &ConvertToTag3);
+    Registry().RegisterDataWrapperRoutine(TypeOf<Tag<3>>(), &WrapWith<4>);
+    const Tag<2> unknown;
+    const std::wstring unknownDump = Wrap(Value(&unknown, true));
+
+    const std::wstring wrapping = L"\tWrapping Value ";
+    const std::wstring arrayLine =
+        L" using array wrapper for derived type " + NameOf<EmptyTestArray>();
+    EXPECT_EQ(
+        ReadLogLines(),
+        (Lines{
+            wrapping + declaredFirst + L" using wrapper for base type " + NameOf<Tag<1>>() +
+                L" instead of derived type " + NameOf<DerivedTag>() +
+                L" - PLUS caching base wrapper for derived type",
+            wrapping + declaredAgain + L" using wrapper for derived type " + NameOf<DerivedTag>(),
+            L"\tUsing and registering generic wrapper for Value " + genericFirst + L" of type " +
+                NameOf<Gadget>(),
+            wrapping + genericAgain + L" using wrapper for derived type " + NameOf<Gadget>(),
+            wrapping + vectorWithout + arrayLine, wrapping + vectorWith + arrayLine,
+            L"\tUnable to wrapping Value " + unknownDump + L" of C++ type " + NameOf<Tag<2>>() +
+                L" - no an recognized script class"}));
+}
+
+}  // namespace
+}  // namespace VelmorandScript

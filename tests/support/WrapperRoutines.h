@@ -1,6 +1,6 @@
 #pragma once
 
-// Wrapper routines and an array wrapper type for tests of the wrapping of values for scripts.
+// Wrapper routines that tell which of them ran, and an array type for vector values.
 
 #include <VelmorandScript/Context.h>
 #include <VelmorandScript/Conversion.h>
@@ -11,21 +11,20 @@
 namespace VelmorandScript {
 namespace Testing {
 
-/// What a WrapWith routine hands to the script: which routine ran, with what.
+/// What a WrapWith routine hands to the script.
 struct Wrapped {
     int wrapper;
     Value original;
     IScriptContext* context;
 };
 
-/// Wrapper routine number N.
 template <int N>
 Value WrapWith(const Value& value, boost::shared_ptr<IScriptContext> context) {
     const Wrapped wrapped{N, value, context.get()};
     return Value(&wrapped);
 }
 
-/// An array wrapper without items and without a script class, to make vector values.
+/// An array wrapper without items and without a script class.
 class EmptyTestArray : public IArray {
 public:
     EmptyTestArray() : IArray(boost::shared_ptr<Class>(), Value()) {}

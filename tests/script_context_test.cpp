@@ -1,209 +1,131 @@
 #include "support/ScriptErrorText.h"
 #include "support/TestHost.h"
 
-#include <VelmorandScript/Context.h>
-#include <VelmorandScript/Conversion.h>
 #include <VelmorandScript/Errors.h>
 
 #include <gtest/gtest.h>
-#include <boost/make_shared.hpp>
-
-#include <string>
-#include <vector>
 
 using namespace VelmorandScript;
-using VelmorandScript::Testing::MakeScriptFunction;
-using VelmorandScript::Testing::ScriptErrorText;
-using VelmorandScript::Testing::TestScriptCall;
-using VelmorandScript::Testing::TestScriptContext;
+using namespace VelmorandScript::Testing;
 
 namespace {
 
-/// Wrapped for scripts as the text "token".
-struct Token {};
-/// No wrapper routine applies to it.
-struct Unwrappable {};
+struct Token {};        // wrapped for scripts as the text "token"
+struct Unwrappable {};  // no wrapper routine applies to it
 
 const IScriptContext* g_tokenWrapperContext = nullptr;
-
-Value Unchanged(const Value& value, boost::shared_ptr<IScriptContext>) {
-    return value;
-}
-
-Value WrapToken(const Value&, boost::shared_ptr<IScriptContext> context) {
-    g_tokenWrapperContext = context.get();
-    const std::wstring text(L"token");
-    return Value(&text);
-}
-
-template <class T>
-Value Make(const T& native) {
-    return Value(&native);
-}
-
-template <class T>
-const T& Read(const Value& value) {
-    return *CastTo<T>(&value, true);
-}
 
 class ScriptContextTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ConversionRegistry& registry = ConversionRegistry::GetInstance();
-        registry.RegisterDataWrapperRoutine(DataType(typeid(long)), &Unchanged);
-        registry.RegisterDataWrapperRoutine(DataType(typeid(int)), &Unchanged);
-        registry.RegisterDataWrapperRoutine(DataType(typeid(std::wstring)), &Unchanged);
-        registry.RegisterDataWrapperRoutine(DataType(typeid(Token)), &WrapToken);
+        WrapUnchanged<long, int, std::wstring>();
+        ConversionRegistry::GetInstance().RegisterDataWrapperRoutine(
+            DataType(typeid(Token)), [](const Value&, boost::shared_ptr<IScriptContext> context) {
+                g_tokenWrapperContext = context.get();
+                return Make(std::wstring(L"token"));
+            });
     }
 
     void SetUp() override {
-        context = TestScriptContext::Create();
-        context->PushScriptCall(boost::make_shared<TestScriptCall>(L"Shape", L"Draw"));
+        context->PushScriptCall(boost::make_shared<TestScriptCall>(L"S", L"F"));
     }
 
-    /// Lets the script's handler answer `results` (and `called`) and records what it received.
-    void SetHandlerAnswer(std::vector<Value> results, bool called = true) {
-        context->SetEventHandler(
+    /// A script function that records its arguments and answers `results` (and `called`).
+    Value Answering(std::vector<Value> results, bool called = true) {
+        return MakeScriptFunction(
             [this, results, called](const std::vector<Value>& arguments, std::vector<Value>& out) {
-                handlerArguments = arguments;
+                received = arguments;
                 out = results;
                 return called;
             });
     }
 
-    boost::shared_ptr<TestScriptContext> context;
-    std::vector<Value> handlerArguments;
+    boost::shared_ptr<TestScriptContext> context = TestScriptContext::Create();
+    std::vector<Value> received;
 };
 
 }  // namespace
 
-TEST_F(ScriptContextTest, StackKeepsTheInnermostCallLast) {
+TEST_F(ScriptContextTest, StackKeepsTheInnermostCallLastAndCopiesHaveTheirOwn) {
     const auto fresh = TestScriptContext::Create();
-    EXPECT_FALSE(fresh->GetScriptCall());
-    const auto a = boost::make_shared<TestScriptCall>(L"Shape", L"A");
-    const auto b = boost::make_shared<TestScriptCall>(L"Shape", L"B");
+    const auto a = boost::make_shared<TestScriptCall>(L"S", L"A");
+    const auto b = boost::make_shared<TestScriptCall>(L"S", L"B");
     fresh->PushScriptCall(a);
     fresh->PushScriptCall(b);
-    EXPECT_EQ(b, fresh->GetScriptCall());
+    TestScriptContext copy(*fresh);
+    copy.PopScriptCall();
+    EXPECT_EQ(copy.GetScriptCall(), a);
+    EXPECT_EQ(fresh->GetScriptCall(), b);
     fresh->PopScriptCall();
-    EXPECT_EQ(a, fresh->GetScriptCall());
+    EXPECT_EQ(fresh->GetScriptCall(), a);
     fresh->PopScriptCall();
     EXPECT_FALSE(fresh->GetScriptCall());
+    EXPECT_EQ(ScriptErrorText([&] { fresh->PopScriptCall(); }),
+              L"PopScriptCall was called with no script call in progress; every PopScriptCall "
+              L"must match an earlier PushScriptCall.");
 
-    EXPECT_EQ(
-        L"PopScriptCall was called with no script call in progress; every PopScriptCall "
-        L"must match an earlier PushScriptCall.",
-        ScriptErrorText([&] { fresh->PopScriptCall(); }));
-    fresh->PushScriptCall(b);
-    EXPECT_EQ(b, fresh->GetScriptCall());
-
-    // An empty frame counts as a call in progress.
-    const auto anonymous = TestScriptContext::Create();
-    anonymous->PushScriptCall(boost::shared_ptr<IScriptCall>());
+    // A copy is not owned by a shared pointer: it can call only without arguments to wrap.
     std::vector<Value> results;
-    EXPECT_TRUE(anonymous->CallScriptFunction(Value(), {}, false, results));
+    EXPECT_THROW(copy.CallScriptFunction(Answering({}), {Make(1L)}, false, results),
+                 boost::bad_weak_ptr);
+    EXPECT_TRUE(copy.CallScriptFunction(Answering({}), {}, false, results));
+    fresh->PushScriptCall(nullptr);  // an empty frame is a call in progress too
+    EXPECT_TRUE(fresh->CallScriptFunction(Answering({}), {}, false, results));
 }
 
-TEST_F(ScriptContextTest, CopiesHaveTheirOwnStack) {
-    const auto inner = boost::make_shared<TestScriptCall>(L"Shape", L"Inner");
-    context->PushScriptCall(inner);
-    TestScriptContext copy(*context);
-    EXPECT_EQ(inner, copy.GetScriptCall());
-    copy.PopScriptCall();
-    EXPECT_NE(inner, copy.GetScriptCall());
-    EXPECT_EQ(inner, context->GetScriptCall());
-
-    TestScriptContext assigned;
-    assigned = *context;
-    EXPECT_EQ(inner, assigned.GetScriptCall());
-    assigned = assigned;
-    EXPECT_EQ(inner, assigned.GetScriptCall());
-
-    // A copy is not owned by the source's shared pointer, so it cannot hand itself out.
-    std::vector<Value> results;
-    EXPECT_THROW(copy.CallScriptFunction(Value(), {Make(1L)}, false, results), boost::bad_weak_ptr);
-    EXPECT_TRUE(copy.CallScriptFunction(Value(), {}, false, results));
-}
-
-TEST_F(ScriptContextTest, CallsOnlyWithinACallInProgress) {
-    const auto idle = TestScriptContext::Create();
-    std::vector<Value> results{Make(7L)};
-    EXPECT_FALSE(idle->CallScriptFunction(Value(), {Make(1L)}, true, results));
-    ASSERT_EQ(1u, results.size());
-    EXPECT_EQ(7L, Read<long>(results[0]));
-    EXPECT_TRUE(idle->GetInvokedCalls().empty());
-}
-
-TEST_F(ScriptContextTest, WrapsEveryArgumentAndPassesTheRestThrough) {
-    const Value function = Make(std::wstring(L"OnDraw"));
+TEST_F(ScriptContextTest, CallsWrapEveryArgumentOnlyWithinACallInProgress) {
+    const Value function = Answering({Make(3L)}, false);
     const std::vector<Value> arguments{Make(Token()), Make(5L)};
-    context->SetInvokeAnswer(false, {Make(3L)});
-    std::vector<Value> results;
+    std::vector<Value> results{Make(7L)};
+    // Outside any call, and with an argument no wrapper applies to, nothing is called.
+    EXPECT_FALSE(
+        TestScriptContext::Create()->CallScriptFunction(function, arguments, true, results));
+    EXPECT_FALSE(
+        context->CallScriptFunction(function, {Make(1L), Make(Unwrappable())}, true, results));
+    EXPECT_TRUE(context->GetInvokedCalls().empty());
+    EXPECT_EQ(Read<long>(results.at(0)), 7L);
 
     EXPECT_FALSE(context->CallScriptFunction(function, arguments, true, results));
-    ASSERT_EQ(1u, context->GetInvokedCalls().size());
-    const TestScriptContext::Call& call = context->GetInvokedCalls()[0];
-    EXPECT_EQ(function.GetValuePtr(), call.function.GetValuePtr());
-    EXPECT_TRUE(call.flag);
-    ASSERT_EQ(2u, call.arguments.size());
-    EXPECT_EQ(L"token", Read<std::wstring>(call.arguments[0]));
-    EXPECT_EQ(5L, Read<long>(call.arguments[1]));
-    EXPECT_EQ(context.get(), g_tokenWrapperContext);
-    EXPECT_EQ(DataType(typeid(Token)), arguments[0].GetType());
-    ASSERT_EQ(1u, results.size());
-    EXPECT_EQ(3L, Read<long>(results[0]));
-
-    context->SetInvokeAnswer(true, {});
-    EXPECT_TRUE(context->CallScriptFunction(function, arguments, false, results));
-    EXPECT_TRUE(results.empty());
+    ASSERT_EQ(context->GetInvokedCalls().size(), 1u);
+    EXPECT_EQ(context->GetInvokedCalls()[0].function.GetValuePtr(), function.GetValuePtr());
+    EXPECT_TRUE(context->GetInvokedCalls()[0].flag);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(Read<std::wstring>(received[0]), L"token");
+    EXPECT_EQ(Read<long>(received[1]), 5L);
+    EXPECT_EQ(g_tokenWrapperContext, context.get());
+    EXPECT_EQ(Read<long>(results.at(0)), 3L);
 }
 
-TEST_F(ScriptContextTest, AnArgumentWithoutWrapperStopsTheCall) {
-    std::vector<Value> results;
-    EXPECT_FALSE(
-        context->CallScriptFunction(Value(), {Make(1L), Make(Unwrappable())}, false, results));
-    EXPECT_TRUE(context->GetInvokedCalls().empty());
-}
-
-TEST_F(ScriptContextTest, NotificationReachesTheHandlerAsTypeAndText) {
+TEST_F(ScriptContextTest, HandlerGetsTypeAndTextAndOnlyASingleLongZeroAborts) {
     EXPECT_FALSE(context->NotifyScript(L"nobody listens", WarningEvent));
-    EXPECT_TRUE(context->GetInvokedCalls().empty());
-
-    SetHandlerAnswer({});
-    EXPECT_TRUE(context->NotifyScript(L"Careful.", WarningEvent));
-    ASSERT_EQ(2u, handlerArguments.size());
-    EXPECT_EQ(DataType(typeid(long)), handlerArguments[0].GetType());
-    EXPECT_EQ(1L, Read<long>(handlerArguments[0]));
-    EXPECT_EQ(L"Careful.", Read<std::wstring>(handlerArguments[1]));
-    EXPECT_FALSE(context->GetInvokedCalls()[0].flag);
-
-    const auto idle = TestScriptContext::Create();
-    idle->SetEventHandler([](const std::vector<Value>&, std::vector<Value>&) { return true; });
-    EXPECT_FALSE(idle->NotifyScript(L"no call in progress", WarningEvent));
-}
-
-TEST_F(ScriptContextTest, OnlyASingleLongZeroAbortsTheScript) {
-    SetHandlerAnswer({Make(0L)});
+    const auto answer = [this](std::vector<Value> results, bool called = true) {
+        context->SetScriptVariable(L"VelmorandScript::EVENT_HANDLER_ROUTINE",
+                                   Answering(std::move(results), called));
+    };
+    answer({Make(0L)});
     try {
         context->NotifyScript(L"Stop here.", WarningEvent);
         ADD_FAILURE() << "the handler's long 0 did not abort";
     } catch (const ScriptAbortException& abort) {
-        EXPECT_EQ(L"Stop here.", abort.GetExceptionMessage());
+        EXPECT_EQ(abort.GetExceptionMessage(), L"Stop here.");
     }
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].GetType(), DataType(typeid(long)));
+    EXPECT_EQ(Read<long>(received[0]), 1L);
+    EXPECT_EQ(Read<std::wstring>(received[1]), L"Stop here.");
 
-    SetHandlerAnswer({Make(1L)});
-    EXPECT_TRUE(context->NotifyScript(L"text", WarningEvent));
-    SetHandlerAnswer({Make(0)});
-    EXPECT_TRUE(context->NotifyScript(L"text", WarningEvent));
-    SetHandlerAnswer({Make(0L), Make(0L)});
-    EXPECT_TRUE(context->NotifyScript(L"text", WarningEvent));
-    SetHandlerAnswer({Value()});
-    EXPECT_TRUE(context->NotifyScript(L"text", WarningEvent));
-    SetHandlerAnswer({Make(0L)}, false);
-    EXPECT_FALSE(context->NotifyScript(L"text", WarningEvent));
-}
-
-TEST_F(ScriptContextTest, HandlerExceptionsPassThrough) {
+    const struct {
+        std::vector<Value> results;
+        bool called;
+    } accepted[] = {{{Make(1L)}, true},
+                    {{Make(0)}, true},
+                    {{Make(0L), Make(0L)}, true},
+                    {{}, true},
+                    {{Make(0L)}, false}};
+    for (const auto& row : accepted) {
+        answer(row.results, row.called);
+        EXPECT_EQ(context->NotifyScript(L"text", WarningEvent), row.called);
+    }
     context->SetEventHandler([](const std::vector<Value>&, std::vector<Value>&) -> bool {
         throw ScriptCancelException();
     });

@@ -1,11 +1,9 @@
 #pragma once
 
-// Short builders of class and function descriptors for tests. The class registry lives as long
-// as the process, so every test gives its classes names and native types (TypeTag<N>) of their
-// own.
+// Short builders of class and function descriptors. The class registry lives as long as the
+// process, so every test gives its classes names and native types (TypeTag<N>) of their own.
 
 #include <VelmorandScript/Classes.h>
-#include <VelmorandScript/Errors.h>
 
 #include <boost/make_shared.hpp>
 
@@ -26,28 +24,30 @@ inline boost::shared_ptr<NativeFunction> MakeFunction(const wchar_t* name, int s
 }
 
 template <int N>
-boost::shared_ptr<Class> MakeClass(const wchar_t* scriptName, const wchar_t* baseName = nullptr) {
+boost::shared_ptr<Class> MakeClass(const wchar_t* scriptName, const wchar_t* baseName = nullptr,
+                                   bool hidden = false) {
     return boost::make_shared<Class>(DataType(typeid(TypeTag<N>)), scriptName, baseName,
-                                     L"TestModule", false);
+                                     L"TestModule", hidden);
 }
 
-/// A function whose Check appends "<class>.<function>" to a log and then fails when told to.
-class CheckRecordingFunction : public Function {
-public:
-    CheckRecordingFunction(const wchar_t* name, std::vector<std::wstring>* log, bool fail = false)
-        : Function(name, L"", L"TestModule", true, InstanceStyle), m_log(log), m_fail(fail) {}
+/// MakeClass<N>, added to the registry.
+template <int N>
+boost::shared_ptr<Class> RegisterClass(const wchar_t* scriptName, const wchar_t* baseName = nullptr,
+                                       bool hidden = false) {
+    const auto added = MakeClass<N>(scriptName, baseName, hidden);
+    ClassRegistry::GetInstance().AddClass(added);
+    return added;
+}
 
+/// A function whose Check appends "<class>.<function>" to a log.
+struct CheckRecordingFunction : Function {
+    CheckRecordingFunction(const wchar_t* name, std::vector<std::wstring>* log)
+        : Function(name, L"", L"TestModule", true, InstanceStyle), log(log) {}
     void Invoke(const Value&, std::vector<Value>&) const override {}
     void Check(const Class* owner, const FunctionTable*) const override {
-        m_log->push_back(std::wstring(owner->GetScriptName()) + L"." + GetName());
-        if (m_fail) {
-            throw ScriptException(L"check failed");
-        }
+        log->push_back(std::wstring(owner->GetScriptName()) + L"." + GetName());
     }
-
-private:
-    std::vector<std::wstring>* m_log;
-    bool m_fail;
+    std::vector<std::wstring>* log;
 };
 
 }  // namespace Testing

@@ -24,11 +24,28 @@ const wchar_t* StaticStringTable::Find(unsigned int id) const {
     return entry != end ? entry->text : nullptr;
 }
 
+namespace {
+
+StringLoader* g_loader = nullptr;
+
+/// Frees the loader when this library unloads. It is defined here, so it is built before any
+/// library that depends on this one registers a table, and destroyed after all of them withdrew
+/// theirs; a library unloaded and loaded again therefore leaves nothing behind.
+struct LoaderRelease {
+    ~LoaderRelease() {
+        delete g_loader;
+        g_loader = nullptr;
+    }
+} g_loaderRelease;
+
+}  // namespace
+
 StringLoader& StringLoader::Instance() {
-    // Never destroyed: tables of other libraries may register and withdraw during their own
-    // static initialisation and destruction, in any order relative to this library's.
-    static StringLoader* const instance = new StringLoader();
-    return *instance;
+    // Created on first use, which may come from another library's static initialisation.
+    if (g_loader == nullptr) {
+        g_loader = new StringLoader();
+    }
+    return *g_loader;
 }
 
 std::wstring StringLoader::GetString(unsigned int id) const {

@@ -1,7 +1,8 @@
 # Flags for every target of this project: strict warnings, a unique-symbol-free build so that
-# dlclose really unloads, and the optional sanitizers.
+# dlclose really unloads (a GCC flag: clang makes no unique symbols), and the optional sanitizers.
 function(velmorand_project_target target)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -fno-gnu-unique)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror
+                                              $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
     if(VELMORAND_SANITIZE)
         target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
                                                  -fno-sanitize-recover=undefined)

@@ -6,6 +6,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <typeinfo>
 #include <utility>
 
 namespace VelmorandScript {
@@ -71,6 +72,12 @@ boost::shared_ptr<IFunction> Class::FindFunction(const std::wstring& name, long 
     boost::shared_ptr<IFunction> function = m_functions->FindFunction(name, styleMask);
     if (function) {
         return function;
+    }
+    // A plain Class passes the search on to its resolved base without copying the pointer (two
+    // atomic operations per class of the chain); a derived descriptor may override
+    // GetScriptBase, so it is asked.
+    if (m_scriptBase && typeid(*this) == typeid(Class)) {
+        return m_scriptBase->FindFunction(name, styleMask, object);
     }
     const boost::shared_ptr<Class> base = GetScriptBase();
     if (base) {

@@ -3,15 +3,15 @@
 #include "classes/DescriptorText.h"
 #include "errors/Format.h"
 
+#include <iterator>
 #include <utility>
 
 namespace VelmorandScript {
 
 namespace {
 
-/// The style bits a lookup tries, lowest first; bit 0x800 is a flag, not a style.
-constexpr long kLowestStyleBit = StaticStyle;
-constexpr long kHighestStyleBit = 0x400;
+/// The style bits a lookup tries, 0x1 to 0x400; bit 0x800 is a flag, not a style.
+constexpr unsigned long kTriedStyles = StyleMask;
 
 }  // namespace
 
@@ -27,36 +27,59 @@ void FunctionTable::AddFunction(boost::shared_ptr<IFunction> function) {
         position->second = std::move(function);
         return;
     }
-    m_functions.emplace_hint(position, std::move(key), std::move(function));
-}
-
-FunctionMap::const_iterator FunctionTable::FindEquivalent(const FunctionKeyView& key) const {
-    const auto position = m_functions.lower_bound(key);
-    if (position != m_functions.end() && !m_functions.key_comp()(key, position->first)) {
-        return position;
+    const FunctionMap::iterator added =
+        m_functions.emplace_hint(position, std::move(key), std::move(function));
+    try {
+        // The new entry is its name's first when the entry before it has another name.
+        const bool firstOfName =
+            added == m_functions.begin() || std::prev(added)->first.first != added->first.first;
+        if (firstOfName) {
+            m_firstByName.insert_or_assign(std::wstring_view(added->first.first), added);
+        }
+    } catch (...) {
+        m_functions.erase(added);
+        throw;
     }
-    return m_functions.end();
 }
 
 boost::shared_ptr<IFunction> FunctionTable::FindFunction(const std::wstring& name,
                                                          long styleMask) const {
-    for (long bit = kLowestStyleBit; bit <= kHighestStyleBit; bit <<= 1) {
-        if ((styleMask & bit) == 0) {
-            continue;
+    // From the name's first entry, the search for an equivalent key of each bit would stop at
+    // the first entry of the name that is not before it, which is the match when it holds the
+    // bit.
+    const FirstEntries::const_iterator indexed = m_firstByName.find(name);
+    if (indexed == m_firstByName.end()) {
+        return boost::shared_ptr<IFunction>();
+    }
+    const FunctionMap::const_iterator first = indexed->second;
+    // The requested bits from the lowest up; bit 0x800 and above are never tried.
+    for (unsigned long bits = static_cast<unsigned long>(styleMask) & kTriedStyles; bits != 0;
+         bits &= bits - 1) {
+        const long bit = static_cast<long>(bits & (~bits + 1));
+        for (auto entry = first;;) {
+            const long style = entry->first.second;
+            if ((style & bit) != 0) {
+                return Matched(entry->second);
+            }
+            if (style >= bit) {
+                break;  // the first entry not before the bit's key lacks the bit
+            }
+            if (++entry == m_functions.end() || entry->first.first != name) {
+                break;
+            }
         }
-        const auto match = FindEquivalent(FunctionKeyView{name.data(), name.size(), bit});
-        if (match == m_functions.end()) {
-            continue;
-        }
-        const boost::shared_ptr<IFunction>& function = match->second;
-        if (IsScripLoggingEnabled()) {
-            Detail::WriteLogLine(
-                L"Matched %1 function %2::%3", GetFunctionStyleName(function->GetStyle()),
-                Detail::TextOrEmpty(m_className), Detail::TextOrEmpty(function->GetName()));
-        }
-        return function;
     }
     return boost::shared_ptr<IFunction>();
+}
+
+const boost::shared_ptr<IFunction>& FunctionTable::Matched(
+    const boost::shared_ptr<IFunction>& function) const {
+    if (IsScripLoggingEnabled()) {
+        Detail::WriteLogLine(
+            L"Matched %1 function %2::%3", GetFunctionStyleName(function->GetStyle()),
+            Detail::TextOrEmpty(m_className), Detail::TextOrEmpty(function->GetName()));
+    }
+    return function;
 }
 
 void FunctionTable::Check(const Class* owner) const {

@@ -7,7 +7,11 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace VelmorandScript {
 
@@ -31,9 +35,29 @@ public:
     const FunctionMap& GetFunctions() const { return m_functions; }
 
 private:
-    FunctionMap::const_iterator FindEquivalent(const FunctionKeyView& key) const;
+    /// FNV-1a over the code units: function names are short, and this costs a fraction of the
+    /// standard library's byte hash.
+    struct NameHash {
+        std::size_t operator()(std::wstring_view name) const noexcept {
+            std::uint64_t hash = 14695981039346656037ull;
+            for (const wchar_t character : name) {
+                hash = (hash ^ static_cast<std::uint32_t>(character)) * 1099511628211ull;
+            }
+            return static_cast<std::size_t>(hash);
+        }
+    };
+
+    /// Writes the trace-log line of a match and hands the function back.
+    const boost::shared_ptr<IFunction>& Matched(const boost::shared_ptr<IFunction>& function) const;
+
+    /// The first entry (in key order) of each name; lookups start there without searching the
+    /// map, so they cost the same with ten functions or a thousand. The keys refer to the names
+    /// in the map's own keys, which never move, and entries are never removed.
+    typedef std::unordered_map<std::wstring_view, FunctionMap::const_iterator, NameHash>
+        FirstEntries;
 
     FunctionMap m_functions;
+    FirstEntries m_firstByName;
     const wchar_t* m_className;
 };
 

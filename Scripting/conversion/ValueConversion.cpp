@@ -18,8 +18,7 @@ const DataType& ValueDataType() {
 bool ConversionRegistry::ConvertValue(const DataType& target,
                                       boost::shared_ptr<IScriptContext> context, Value& value,
                                       bool throwIfNoConversion) const {
-    const ConversionTable::const_iterator direct =
-        m_conversions.find(std::make_pair(value.GetType(), target));
+    const ConversionTable::const_iterator direct = FindDirectConversion(value.GetType(), target);
     if (direct != m_conversions.end()) {
         if (IsScripLoggingEnabled()) {
             Detail::WriteLogLine(L"Converting Value %1 from %2 to %3", value.Dump(true),
@@ -55,6 +54,22 @@ bool ConversionRegistry::ConvertValueIndirectly(const DataType& target,
         }
     }
     return false;
+}
+
+ConversionRegistry::ConversionTable::const_iterator ConversionRegistry::FindDirectConversion(
+    const DataType& from, const DataType& to) const {
+    const std::type_info& fromType = from.GetTypeInfo();
+    const std::type_info& toType = to.GetTypeInfo();
+    if (const ConversionTable::const_iterator* recent =
+            m_recentConversions.Find(fromType, toType)) {
+        return *recent;
+    }
+    const ConversionTable::const_iterator found = m_conversions.find(std::make_pair(from, to));
+    // Only hits are remembered: a missing conversion may be registered later.
+    if (found != m_conversions.end()) {
+        m_recentConversions.Remember(fromType, toType, found);
+    }
+    return found;
 }
 
 void ConversionRegistry::ConvertData(ConversionTable::const_iterator conversion,

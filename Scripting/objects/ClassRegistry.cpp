@@ -53,14 +53,28 @@ ClassRegistry::~ClassRegistry() = default;
 
 void ClassRegistry::AddClass(boost::shared_ptr<Class> scriptClass) {
     // emplace keeps an existing entry: the first registration under a key wins, per index.
-    m_byName.emplace(Detail::TextOrEmpty(scriptClass->GetScriptName()), scriptClass);
-    m_byType.emplace(scriptClass->GetDataType(), scriptClass);
+    const auto byName =
+        m_byName.emplace(Detail::TextOrEmpty(scriptClass->GetScriptName()), scriptClass);
+    try {
+        if (byName.second) {
+            m_byNameHashed.emplace(byName.first->first, scriptClass);
+        }
+        m_byType.emplace(scriptClass->GetDataType(), scriptClass);
+    } catch (...) {
+        // A failed insertion takes back the name this call entered: the indexes stay as they
+        // were. The hashed index holds the name only if its insertion succeeded.
+        if (byName.second) {
+            m_byNameHashed.erase(byName.first->first);
+            m_byName.erase(byName.first);
+        }
+        throw;
+    }
 }
 
 boost::shared_ptr<Class> ClassRegistry::FindClassByScriptName(
     const std::wstring& scriptName) const {
-    const auto found = m_byName.find(scriptName);
-    return found != m_byName.end() ? found->second : boost::shared_ptr<Class>();
+    const auto found = m_byNameHashed.find(scriptName);
+    return found != m_byNameHashed.end() ? found->second : boost::shared_ptr<Class>();
 }
 
 boost::shared_ptr<Class> ClassRegistry::FindClassByCppType(const Value& value) const {

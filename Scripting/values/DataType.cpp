@@ -7,7 +7,6 @@
 #include <cxxabi.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <memory>
 
@@ -37,12 +36,6 @@ std::wstring ReadableName(const std::type_info& type) {
 }
 
 }  // namespace
-
-int DataType::CompareNames(const DataType& other) const {
-    // strcmp compares as unsigned char, and a proper prefix sorts first.
-    const int result = std::strcmp(m_type->name(), other.m_type->name());
-    return result < 0 ? -1 : (result > 0 ? 1 : 0);
-}
 
 const std::wstring& DataType::GetNameRef() const {
     if (!m_name) {

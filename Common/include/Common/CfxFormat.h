@@ -1,5 +1,8 @@
 #pragma once
 
+/// @file
+/// CfxFormat: message texts built from patterns with numbered placeholders.
+
 #include <Common/Export.h>
 
 #include <memory>
@@ -28,7 +31,9 @@ public:
     CfxFormat();
     ~CfxFormat();
 
+    /// Not copyable: the formatter owns its stream.
     CfxFormat(const CfxFormat&) = delete;
+    /// Not copyable: the formatter owns its stream.
     CfxFormat& operator=(const CfxFormat&) = delete;
 
     /// The stream whose text becomes the next insertion once AfterInsertion is called.
@@ -49,6 +54,7 @@ public:
 
     /// The pattern with every filled placeholder replaced.
     std::wstring ToString() const;
+    /// The same as ToString().
     operator std::wstring() const { return ToString(); }
 
 private:
@@ -58,11 +64,14 @@ private:
     std::unique_ptr<std::wostringstream> m_stream;
 };
 
+/// Inserts `text` as the next insertion.
 COMMON_API CfxFormat& operator<<(CfxFormat& format, const std::wstring& text);
+/// Inserts the null-terminated `text` as the next insertion.
 COMMON_API CfxFormat& operator<<(CfxFormat& format, const wchar_t* text);
 /// Floating-point numbers are written in their shortest form that reads back to the same value
 /// ("2.5", "16777216", "1e+300", "inf", "nan").
 COMMON_API CfxFormat& operator<<(CfxFormat& format, float number);
+/// As the float overload: the shortest text that reads back to the same double.
 COMMON_API CfxFormat& operator<<(CfxFormat& format, double number);
 
 }  // namespace Common

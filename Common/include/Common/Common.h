@@ -1,6 +1,7 @@
 #pragma once
 
-// The Common library: message formatting, exceptions, string tables, paths and text conversion.
+/// @file
+/// The Common library: message formatting, exceptions, string tables, paths and text conversion.
 #include <Common/CfxFormat.h>
 #include <Common/Exception.h>
 #include <Common/Path.h>

@@ -1,5 +1,8 @@
 #pragma once
 
+/// @file
+/// Common::Exception, the base of the exceptions of the Common library and its users.
+
 #include <Common/Export.h>
 
 #include <exception>
@@ -14,7 +17,9 @@ public:
     /// `file` and `line` say where the exception was raised (may be "" and 0); `code` is a
     /// number of the raiser's choice.
     Exception(const char* file, int line, const std::wstring& message, int code);
+    /// Copies the message and where it was raised.
     Exception(const Exception& other);
+    /// Takes over the message and where it was raised.
     Exception& operator=(const Exception& other);
     ~Exception() override;
 
@@ -23,8 +28,11 @@ public:
     /// The message as given.
     virtual const std::wstring& GetExceptionMessage() const;
 
+    /// The source file that raised the exception, as given ("" when unknown).
     const char* GetFile() const { return m_file; }
+    /// The line in GetFile(), as given (0 when unknown).
     int GetLine() const { return m_line; }
+    /// The raiser's number, as given.
     int GetCode() const { return m_code; }
 
 private:

@@ -1,5 +1,8 @@
 #pragma once
 
+/// @file
+/// Common::Path: a file name in a directory, as wide text and as UTF-8.
+
 #include <Common/Export.h>
 
 #include <string>

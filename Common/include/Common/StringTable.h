@@ -1,5 +1,9 @@
 #pragma once
 
+/// @file
+/// Message tables: constant tables of texts by id (StaticStringTable) and the process-wide
+/// directory that looks texts up (StringLoader).
+
 #include <Common/Export.h>
 
 #include <string>
@@ -11,9 +15,10 @@ namespace Common {
 /// lives. Message ids are (module << 16) + index.
 class COMMON_API StaticStringTable {
 public:
+    /// One message: its id and its text.
     struct StringEntry {
-        unsigned int id;
-        const wchar_t* text;
+        unsigned int id;      ///< (module << 16) + index
+        const wchar_t* text;  ///< the text, with placeholders %1 to %9 where it takes insertions
     };
 
     /// Registers the entries; they must stay valid while this object lives.
@@ -21,9 +26,12 @@ public:
     /// Withdraws the entries.
     virtual ~StaticStringTable();
 
+    /// Not copyable: the registration belongs to this object.
     StaticStringTable(const StaticStringTable&) = delete;
+    /// Not copyable: the registration belongs to this object.
     StaticStringTable& operator=(const StaticStringTable&) = delete;
 
+    /// The module number the table was registered under.
     unsigned int GetModule() const { return m_module; }
     /// The text of the id, or null when this table does not hold it.
     const wchar_t* Find(unsigned int id) const;
@@ -37,6 +45,7 @@ private:
 /// The process-wide directory of registered string tables.
 class COMMON_API StringLoader {
 public:
+    /// The process-wide directory, created on first use.
     static StringLoader& Instance();
 
     /// The text registered for the id. An id no registered table holds yields a text that names
@@ -45,7 +54,9 @@ public:
     /// Whether a registered table holds the id.
     bool HasString(unsigned int id) const;
 
+    /// Adds a table; StaticStringTable's constructor calls it.
     void Register(const StaticStringTable* table);
+    /// Removes a table; StaticStringTable's destructor calls it.
     void Withdraw(const StaticStringTable* table);
 
 private:

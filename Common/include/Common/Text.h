@@ -1,5 +1,8 @@
 #pragma once
 
+/// @file
+/// Text helpers: strict parsing of numbers, UTF-8 conversion and comparison without case.
+
 #include <Common/Export.h>
 
 #include <string>
@@ -11,11 +14,15 @@ namespace Common {
 /// Returns false and leaves `result` unchanged otherwise. `long` and `unsigned long` accept only
 /// the 32-bit range, the width the script conversions give these types.
 COMMON_API bool ToValue(const std::wstring& text, long& result, int base);
+/// As the `long` overload, for the 32-bit unsigned range.
 COMMON_API bool ToValue(const std::wstring& text, unsigned long& result, int base);
+/// As the `long` overload, for the range of int.
 COMMON_API bool ToValue(const std::wstring& text, int& result, int base);
+/// As the `long` overload, for the range of unsigned int.
 COMMON_API bool ToValue(const std::wstring& text, unsigned int& result, int base);
 /// Decimal or exponent notation, "inf" and "nan"; out-of-range magnitudes are rejected.
 COMMON_API bool ToValue(const std::wstring& text, double& result);
+/// As the `double` overload, for the range of float.
 COMMON_API bool ToValue(const std::wstring& text, float& result);
 
 /// UTF-8 to wide text; each invalid byte becomes U+FFFD.

@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -63,21 +64,33 @@ class VELMORAND_API Argument {
 public:
     /// Type: the DataType of Argument; no texts; style 0; no default value.
     Argument();
+    /// `type` is the native type, `scriptType` the type name scripts see ("void" for a return
+    /// value without one), `style` a combination of ArgumentStyle bits; `defaultValue` and
+    /// `scriptDefaultValue` (may be null) serve optional arguments.
     Argument(const DataType& type, const wchar_t* scriptType, const wchar_t* name, long style,
              Value defaultValue, const wchar_t* scriptDefaultValue);
+    /// Copies the descriptor; the default value shares its native value.
     Argument(const Argument& other);
+    /// Copies the descriptor; the default value shares its native value.
     Argument& operator=(const Argument& other);
     virtual ~Argument();
 
     /// A hook for derived descriptors; leaves the value unchanged.
     virtual void GetContainedValue(Value& value) const;
 
+    /// The native type of the argument.
     const DataType& GetType() const { return m_type; }
+    /// The type name scripts see, as given.
     const wchar_t* GetScriptType() const { return m_scriptType; }
+    /// The argument's name, as given.
     const wchar_t* GetName() const { return m_name; }
+    /// The ArgumentStyle bits, as given.
     long GetStyle() const { return m_style; }
+    /// The native default value; empty when none was given.
     const Value& GetDefaultValue() const { return m_defaultValue; }
+    /// The default value as scripts would write it, as given (may be null).
     const wchar_t* GetScriptDefaultValue() const { return m_scriptDefaultValue; }
+    /// Whether the style has OptionalArgument.
     bool IsOptional() const { return (m_style & OptionalArgument) != 0; }
     /// Always "".
     const wchar_t* GetDescription() const;
@@ -94,9 +107,12 @@ private:
 /// An argument whose native values are held by shared pointer; otherwise an Argument.
 class VELMORAND_API BoostSharedPtrArgument : public Argument {
 public:
+    /// As Argument's constructor; `type` is the pointee type.
     BoostSharedPtrArgument(const DataType& type, const wchar_t* scriptType, const wchar_t* name,
                            long style, Value defaultValue, const wchar_t* scriptDefaultValue);
+    /// Copies the descriptor.
     BoostSharedPtrArgument(const BoostSharedPtrArgument& other);
+    /// Copies the descriptor.
     BoostSharedPtrArgument& operator=(const BoostSharedPtrArgument& other);
     ~BoostSharedPtrArgument() override;
 };
@@ -106,16 +122,19 @@ typedef std::pair<std::wstring, long> FunctionKey;
 
 /// A function key that refers to its name without owning it, for lookups without allocation.
 struct FunctionKeyView {
-    const wchar_t* name;
-    std::size_t length;
-    long style;
+    const wchar_t* name;  ///< the name's first character; need not be null-terminated
+    std::size_t length;   ///< the number of characters of the name
+    long style;           ///< the FunctionStyle bits
 };
 
 /// Orders function keys: names by code unit (unsigned, case-sensitive); equal names whose styles
 /// share a bit are equivalent; otherwise by style.
 struct FunctionKeyLess {
+    /// Lets FunctionMap look up a FunctionKeyView without building a FunctionKey.
     typedef void is_transparent;
 
+    /// -1, 0 or +1: the names compared code unit by code unit as unsigned numbers, a proper
+    /// prefix being the smaller.
     static int CompareNames(const wchar_t* a, std::size_t aLength, const wchar_t* b,
                             std::size_t bLength) {
         const std::size_t common = aLength < bLength ? aLength : bLength;
@@ -128,6 +147,7 @@ struct FunctionKeyLess {
         }
         return aLength == bLength ? 0 : (aLength < bLength ? -1 : 1);
     }
+    /// Whether key a orders before key b (see the class comment).
     static bool Less(const wchar_t* a, std::size_t aLength, long aStyle, const wchar_t* b,
                      std::size_t bLength, long bStyle) {
         const int byName = CompareNames(a, aLength, b, bLength);
@@ -136,13 +156,16 @@ struct FunctionKeyLess {
         }
         return (aStyle & bStyle) == 0 && aStyle < bStyle;
     }
+    /// Whether `a` orders before `b`.
     bool operator()(const FunctionKey& a, const FunctionKey& b) const {
         return Less(a.first.data(), a.first.size(), a.second, b.first.data(), b.first.size(),
                     b.second);
     }
+    /// Whether the view `a` orders before `b`.
     bool operator()(const FunctionKeyView& a, const FunctionKey& b) const {
         return Less(a.name, a.length, a.style, b.first.data(), b.first.size(), b.second);
     }
+    /// Whether `a` orders before the view `b`.
     bool operator()(const FunctionKey& a, const FunctionKeyView& b) const {
         return Less(a.first.data(), a.first.size(), a.second, b.name, b.length, b.style);
     }
@@ -156,25 +179,37 @@ typedef std::map<FunctionKey, boost::shared_ptr<IFunction>, FunctionKeyLess> Fun
 class VELMORAND_API IFunction {
 public:
     IFunction() = default;
+    /// Interfaces carry no state.
     IFunction(const IFunction&) = default;
+    /// Interfaces carry no state.
     IFunction& operator=(const IFunction&) = default;
     virtual ~IFunction();
 
+    /// The name scripts call the function by.
     virtual const wchar_t* GetName() const = 0;
+    /// The class the function belongs to, or an empty pointer when it is not registered.
     virtual boost::shared_ptr<Class> GetOwningClass() = 0;
+    /// The name of the application module that introduced the function.
     virtual const wchar_t* GetIntroducingModuleName() const = 0;
+    /// Whether the function leaves the object it is called on unchanged.
     virtual bool IsConst() const = 0;
+    /// A human-readable description of the function.
     virtual const wchar_t* GetDescription() const = 0;
     /// The style bits (FunctionStyle), without ImplementedOnWrapperFlag.
     virtual long GetStyle() const = 0;
+    /// Whether the function is implemented on the wrapper (ImplementedOnWrapperFlag) rather
+    /// than on the native object.
     virtual bool IsImplementedOnWrapper() const = 0;
+    /// How the function reports its output arguments.
     virtual ArgumentSpecificationStyle GetOutputArgumentStyle() = 0;
+    /// The argument descriptors in declared order, return value included.
     virtual const std::vector<Argument>& GetArguments() const = 0;
     /// A script-visible array of copies of the arguments, less return values of script type
     /// "void".
     virtual boost::shared_ptr<const IArray> GetFunctionArguments() = 0;
     /// How many arguments share at least one style bit with the mask.
     virtual unsigned int GetNumberOfArgumentsOfStyle(long mask) const = 0;
+    /// Appends a copy of the descriptor to the arguments.
     virtual void AddArgument(const Argument& argument) = 0;
     /// Runs the function. `object` is the object it is called on (empty for static functions
     /// and constructors); `arguments` holds one value per argument descriptor, in declared
@@ -187,7 +222,9 @@ public:
 /// The base of function descriptors: everything except Invoke, which derived classes supply.
 class VELMORAND_API Function : public IFunction {
 public:
+    /// Copies the descriptor, its texts (as pointers) and its arguments.
     Function(const Function& other);
+    /// Copies the descriptor, its texts (as pointers) and its arguments.
     Function& operator=(const Function& other);
     ~Function() override;
 
@@ -214,6 +251,8 @@ public:
     const wchar_t* GetOwningClassName() const { return m_owningClassName; }
 
 protected:
+    /// A descriptor without arguments. `owningClassName` is the script name of the class;
+    /// `style` holds FunctionStyle bits and may add ImplementedOnWrapperFlag.
     Function(const wchar_t* name, const wchar_t* owningClassName,
              const wchar_t* introducingModuleName, bool isConst, int style);
 
@@ -239,12 +278,15 @@ private:
 ///         true, InstanceStyle, [](const Value& self, std::vector<Value>& args) { ... });
 class VELMORAND_API NativeFunction : public Function {
 public:
+    /// The native code of the function; receives what Invoke receives.
     typedef std::function<void(const Value& object, std::vector<Value>& arguments)> Body;
 
+    /// As Function's constructor; `body` runs on every Invoke.
     NativeFunction(const wchar_t* name, const wchar_t* owningClassName,
                    const wchar_t* introducingModuleName, bool isConst, int style, Body body);
     ~NativeFunction() override;
 
+    /// Calls the body; its exceptions pass through.
     void Invoke(const Value& object, std::vector<Value>& arguments) const override;
 
 private:
@@ -255,7 +297,9 @@ private:
 /// answer. The script host calls PreInvoke before invoking a function of style DeprecatedStyle.
 class VELMORAND_API DeprecatedFunction : public Function {
 public:
+    /// Copies the descriptor and its behaviour word.
     DeprecatedFunction(const DeprecatedFunction& other);
+    /// Copies the descriptor and its behaviour word.
     DeprecatedFunction& operator=(const DeprecatedFunction& other);
     ~DeprecatedFunction() override;
 
@@ -277,9 +321,11 @@ public:
     static std::wstring GenerateGenericDeprecationMessage(const std::wstring& className,
                                                           const std::wstring& functionName);
 
+    /// The behaviour word that PreInvoke acts on.
     int GetBehaviour() const { return m_behaviour; }
 
 protected:
+    /// A non-const descriptor whose style is `style` plus DeprecatedStyle.
     DeprecatedFunction(const wchar_t* name, const wchar_t* owningClassName,
                        const wchar_t* introducingModuleName, int style, int behaviour);
 
@@ -296,10 +342,13 @@ private:
 /// Replaced by functions that are not call-compatible: calls fail with message 0xED0016.
 class VELMORAND_API DeprecatedReplacedFunction : public DeprecatedFunction {
 public:
+    /// `delegateFunctionNames` names the replacing functions for the message.
     DeprecatedReplacedFunction(const wchar_t* name, const wchar_t* owningClassName,
                                const wchar_t* introducingModuleName, int style,
                                const wchar_t* delegateFunctionNames);
+    /// Copies the descriptor.
     DeprecatedReplacedFunction(const DeprecatedReplacedFunction& other);
+    /// Copies the descriptor.
     DeprecatedReplacedFunction& operator=(const DeprecatedReplacedFunction& other);
     ~DeprecatedReplacedFunction() override;
 
@@ -316,10 +365,13 @@ private:
 /// Renamed: calls warn with message 0xED0017 and go on under the new name (the host's task).
 class VELMORAND_API DeprecatedRenamedFunction : public DeprecatedFunction {
 public:
+    /// `newName` is the function's current name on the same class.
     DeprecatedRenamedFunction(const wchar_t* name, const wchar_t* owningClassName,
                               const wchar_t* introducingModuleName, int style,
                               const wchar_t* newName);
+    /// Copies the descriptor.
     DeprecatedRenamedFunction(const DeprecatedRenamedFunction& other);
+    /// Copies the descriptor.
     DeprecatedRenamedFunction& operator=(const DeprecatedRenamedFunction& other);
     ~DeprecatedRenamedFunction() override;
 
@@ -338,10 +390,13 @@ private:
 /// Removed without replacement: calls fail with message 0xED0018.
 class VELMORAND_API DeprecatedRemovedFunction : public DeprecatedFunction {
 public:
+    /// `delegateFunctionNames` is kept for GetDelegateFunctionNames; the message does not use it.
     DeprecatedRemovedFunction(const wchar_t* name, const wchar_t* owningClassName,
                               const wchar_t* introducingModuleName, int style,
                               const wchar_t* delegateFunctionNames);
+    /// Copies the descriptor.
     DeprecatedRemovedFunction(const DeprecatedRemovedFunction& other);
+    /// Copies the descriptor.
     DeprecatedRemovedFunction& operator=(const DeprecatedRemovedFunction& other);
     ~DeprecatedRemovedFunction() override;
 
@@ -364,17 +419,22 @@ public:
           const wchar_t* introducingModuleName, bool hidden);
     /// The copy shares the function table and the resolved base.
     Class(const Class& other);
+    /// Takes the texts, type and flag of `other` and shares its function table and resolved base.
     Class& operator=(const Class& other);
     virtual ~Class();
 
+    /// Whether scripts should not see the class (wrappers name its first visible base instead).
     virtual bool IsHidden() const { return m_hidden; }
     /// Always "".
     virtual const wchar_t* GetDescription() const;
+    /// The name scripts know the class by.
     virtual const wchar_t* GetScriptName() const { return m_scriptName; }
+    /// The native type of the class's instances.
     virtual const DataType& GetDataType() const { return m_type; }
     /// The base class, resolved by script name on first use; an empty pointer for a class
     /// without a base. Throws message 0xED0007 while the base is not registered.
     virtual boost::shared_ptr<Class> GetScriptBase();
+    /// The name of the application module that introduced the class.
     virtual const wchar_t* GetIntroducingModuleName() const { return m_introducingModuleName; }
     /// The function of the name matching the lowest requested style bit in this class, else in
     /// its base chain; an empty pointer when none matches.
@@ -410,18 +470,24 @@ private:
 /// First registration wins in each index; classes live until the process ends.
 class VELMORAND_API ClassRegistry {
 public:
+    /// Classes by script name, in script-name order.
     typedef std::map<std::wstring, boost::shared_ptr<Class>> ClassesByName;
 
+    /// The single instance, created on first use.
     static ClassRegistry& GetInstance();
 
+    /// Copies both indexes; the copy shares the classes.
     ClassRegistry(const ClassRegistry& other);
     virtual ~ClassRegistry();
 
+    /// Registers the class under its script name and under its native type; an index that
+    /// already holds the key keeps its entry, silently. `scriptClass` must not be empty.
     void AddClass(boost::shared_ptr<Class> scriptClass);
     /// Exact, case-sensitive; an empty pointer when no class has the name.
     boost::shared_ptr<Class> FindClassByScriptName(const std::wstring& scriptName) const;
     /// The class of the value's derived type, else of its declared type; no base classes.
     boost::shared_ptr<Class> FindClassByCppType(const Value& value) const;
+    /// Every class registered under a script name.
     const ClassesByName& GetClasses() const { return m_byName; }
     /// Resolves every base class and runs every class's Check, in script-name order; the first
     /// exception ends the pass. A cycle of base classes is rejected with a ScriptException.
@@ -433,6 +499,9 @@ private:
     ClassRegistry();
 
     ClassesByName m_byName;
+    /// The same classes by script name, hashed: finding a class by name costs the same with ten
+    /// classes or ten thousand. Holds exactly the entries of m_byName.
+    std::unordered_map<std::wstring, boost::shared_ptr<Class>> m_byNameHashed;
     std::map<DataType, boost::shared_ptr<Class>> m_byType;
 };
 

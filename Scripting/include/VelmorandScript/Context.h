@@ -25,6 +25,7 @@ public:
     virtual ~IScriptCall();
     /// Nonzero: argument errors name arguments by their 1-based number, else by their name.
     virtual int UsesArgumentNumbers() const = 0;
+    /// The script name of the class whose function is being called (the host's own use).
     virtual std::wstring GetCalledClassName() const = 0;
     /// The name shown after "calling" in argument errors.
     virtual std::wstring GetCalledFunctionName() const = 0;
@@ -35,7 +36,9 @@ public:
 class VELMORAND_API IScriptContext : public boost::enable_shared_from_this<IScriptContext> {
 public:
     IScriptContext() = default;
+    /// The copy's self-reference stays empty until a shared pointer owns it.
     IScriptContext(const IScriptContext& other) = default;
+    /// Changes nothing: the self-reference belongs to each object.
     IScriptContext& operator=(const IScriptContext&) { return *this; }
     virtual ~IScriptContext();
 
@@ -46,17 +49,24 @@ public:
                                     bool flag, std::vector<Value>& results) const = 0;
     /// The call in progress, or an empty pointer.
     virtual boost::shared_ptr<IScriptCall> GetScriptCall() const = 0;
+    /// Makes `call` the call in progress; the host calls it before dispatching a script call.
     virtual void PushScriptCall(boost::shared_ptr<IScriptCall> call) = 0;
+    /// Ends the call in progress; the host calls it when the dispatched call returns.
     virtual void PopScriptCall() = 0;
 
     // Script-side operations, supplied by the script host.
+
+    /// The name of the running script, as the host chooses to give it.
     virtual std::wstring GetScriptName() const = 0;
+    /// The name of the script language ("Lua" for the Lua host).
     virtual std::wstring GetScriptLanguage() const = 0;
     /// Asks the running script to stop at its next instruction with ScriptCancelException.
     virtual void CancelScript() = 0;
+    /// Whether CancelScript was called for the current (or the next) run.
     virtual bool IsCancelRequested() const = 0;
     /// The value the script holds under the name, or an empty value.
     virtual Value GetScriptVariable(const std::wstring& name) = 0;
+    /// Makes the script hold `value` under the name; the host decides how it wraps the value.
     virtual void SetScriptVariable(const std::wstring& name, const Value& value) = 0;
 };
 
@@ -65,8 +75,11 @@ public:
 /// "VelmorandScript::EVENT_HANDLER_ROUTINE". The script host derives its context from it.
 class VELMORAND_API ScriptContext : public IScriptContext {
 public:
+    /// Copies the call stack; the copies share the frame objects.
     ScriptContext(const ScriptContext& other);
+    /// Replaces the call stack by a copy of `other`'s; self-assignment changes nothing.
     ScriptContext& operator=(const ScriptContext& other);
+    /// Releases every frame still on the stack.
     ~ScriptContext() override;
 
     /// Calls the handler with (the type as `long`, the text). Returns false when the script has
@@ -78,7 +91,9 @@ public:
     /// be wrapped.
     bool CallScriptFunction(const Value& function, const std::vector<Value>& arguments, bool flag,
                             std::vector<Value>& results) const override;
+    /// The last pushed frame, or an empty pointer when the stack is empty.
     boost::shared_ptr<IScriptCall> GetScriptCall() const override;
+    /// Appends the frame to the stack (an empty pointer like any other).
     void PushScriptCall(boost::shared_ptr<IScriptCall> call) override;
     /// Removes the call in progress; throws ScriptException when there is none.
     void PopScriptCall() override;

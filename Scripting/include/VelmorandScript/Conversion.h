@@ -10,8 +10,12 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <set>
+#include <typeinfo>
 #include <utility>
 
 namespace VelmorandScript {
@@ -28,21 +32,28 @@ typedef Value (*ConversionRoutine)(const Value& source, boost::shared_ptr<IScrip
 /// category slots, which are overwritten); nothing is ever removed.
 class VELMORAND_API ConversionRegistry {
 public:
+    /// The categorical wrapper slots.
     enum ObjectCategory {
         /// The generic wrapper for instances of registered script classes.
         ClassInstanceCategory = 0,
+        /// A second slot, reached only through RegisterObjectTypeCategory.
         OtherObjectCategory = 1
     };
 
     /// The single instance, created on first use and destroyed at unload.
     static ConversionRegistry& GetInstance();
 
+    /// Copies every table and slot of `other`.
     ConversionRegistry(const ConversionRegistry& other);
     ~ConversionRegistry();
 
+    /// Adds the conversion from `from` to `to` (ordered: B to A is a separate entry). An
+    /// existing entry for the pair is kept, silently.
     void RegisterDataConversion(const DataType& from, const DataType& to,
                                 ConversionRoutine routine);
+    /// Lets ConvertValue go through values of `type` in two-step conversions.
     void RegisterIntermediateConversionDataType(const DataType& type);
+    /// Gives `type` its wrapper routine. An existing routine for the type is kept, silently.
     void RegisterDataWrapperRoutine(const DataType& type, ConversionRoutine routine);
     /// The routine registered for exactly this type, or null.
     ConversionRoutine GetWrapperRoutine(const DataType& type) const;
@@ -65,17 +76,76 @@ public:
     bool WrapValue(boost::shared_ptr<IScriptContext> context, Value& value) const;
 
     // Read access for diagnostics and tests.
+    /// The number of registered direct conversions.
     std::size_t GetConversionCount() const { return m_conversions.size(); }
+    /// Whether a direct conversion from `from` to `to` is registered.
     bool HasDataConversion(const DataType& from, const DataType& to) const;
+    /// Whether `type` was registered as an intermediate type.
     bool IsIntermediateConversionDataType(const DataType& type) const;
 
 private:
-    typedef std::map<std::pair<DataType, DataType>, ConversionRoutine> ConversionTable;
+    /// Orders (from, to) keys by the from type, then by the to type: the order of std::pair,
+    /// with one comparison per type instead of up to three.
+    struct ConversionKeyLess {
+        bool operator()(const std::pair<DataType, DataType>& a,
+                        const std::pair<DataType, DataType>& b) const {
+            const int byFrom = a.first.Compare(b.first);
+            return byFrom != 0 ? byFrom < 0 : a.second.Compare(b.second) < 0;
+        }
+    };
+    typedef std::map<std::pair<DataType, DataType>, ConversionRoutine, ConversionKeyLess>
+        ConversionTable;
     typedef std::map<DataType, ConversionRoutine> WrapperTable;
+
+    /// The entries that recent direct lookups found, by the addresses of the two types'
+    /// type_info, so that a repeated conversion skips the comparisons of type names. Entries of
+    /// the conversion table are never removed or replaced, so a remembered entry stays right.
+    /// A copy remembers nothing: its entries would belong to another table.
+    class RecentConversions {
+    public:
+        RecentConversions() { Clear(); }
+        RecentConversions(const RecentConversions&) { Clear(); }
+        RecentConversions& operator=(const RecentConversions&) {
+            Clear();
+            return *this;
+        }
+
+        /// The remembered entry for (from, to), or null.
+        const ConversionTable::const_iterator* Find(const std::type_info& from,
+                                                    const std::type_info& to) const {
+            const Slot& slot = m_slots[SlotOf(from, to)];
+            return slot.from == &from && slot.to == &to ? &slot.entry : nullptr;
+        }
+        void Remember(const std::type_info& from, const std::type_info& to,
+                      ConversionTable::const_iterator entry) {
+            m_slots[SlotOf(from, to)] = Slot{&from, &to, entry};
+        }
+
+    private:
+        struct Slot {
+            const std::type_info* from;
+            const std::type_info* to;
+            ConversionTable::const_iterator entry;
+        };
+        static constexpr std::size_t kSlotCount = 64;
+
+        static std::size_t SlotOf(const std::type_info& from, const std::type_info& to) {
+            // type_info objects are 8-byte aligned: the low bits carry nothing.
+            const std::size_t a = reinterpret_cast<std::uintptr_t>(&from) >> 3;
+            const std::size_t b = reinterpret_cast<std::uintptr_t>(&to) >> 3;
+            return (a * 31 + b) % kSlotCount;
+        }
+        void Clear() { m_slots.fill(Slot{nullptr, nullptr, ConversionTable::const_iterator()}); }
+
+        std::array<Slot, kSlotCount> m_slots;
+    };
 
     ConversionRegistry();
 
     ConversionRoutine GetCategoricalObjectWrapperRoutine(ObjectCategory category) const;
+    /// The conversion table's entry for (from, to), or its end.
+    ConversionTable::const_iterator FindDirectConversion(const DataType& from,
+                                                         const DataType& to) const;
     bool ConvertValueIndirectly(const DataType& target, boost::shared_ptr<IScriptContext> context,
                                 Value& value, bool throwIfNoConversion) const;
     static void ConvertData(ConversionTable::const_iterator conversion,
@@ -90,6 +160,7 @@ private:
     std::set<DataType> m_intermediateTypes;
     mutable WrapperTable m_wrappers;
     ConversionRoutine m_categories[2];
+    mutable RecentConversions m_recentConversions;
 };
 
 /// The library's built-in conversions among long, unsigned long, int, unsigned int, double,
@@ -131,6 +202,13 @@ const Value* ConvertNumberForCast(const Value& value, Value& scratch) {
 /// declared type T and a non-null native value. Throws ScriptException otherwise.
 template <class T>
 T GetAs(const Value& value) {
+    // The usual case, a non-null value made as a T, is read directly: it needs no conversion
+    // and passes every check.
+    if (&value.GetType().GetTypeInfo() == &typeid(T)) {
+        if (const void* const pointer = value.GetValuePtr()) {
+            return *static_cast<const T*>(pointer);
+        }
+    }
     Value scratch;
     return *CastTo<T>(ConvertNumberForCast<T>(value, scratch), true);
 }

@@ -17,6 +17,7 @@ class IScriptCall;
 /// Ids of the library's message table, registered with Common::StringLoader while the library is
 /// loaded. Texts with placeholders are formatted with Common::CfxFormat.
 namespace Messages {
+/// The module number of the table: every id is (ModuleId << 16) + index.
 constexpr unsigned int ModuleId = 0xED;
 constexpr unsigned int UnknownError = 0xED0000;            ///< "Unknown error."
 constexpr unsigned int ScriptCanceled = 0xED0001;          ///< "Script was canceled."
@@ -44,16 +45,20 @@ constexpr unsigned int DeprecatedReplaced = 0xED0016;      ///< "The API %1::%2 
 constexpr unsigned int DeprecatedRenamed = 0xED0017;       ///< "The API %1::%2 has been renamed to %1::%3, ..."
 constexpr unsigned int DeprecatedRemoved = 0xED0018;       ///< "The API %1::%2 has been deprecated and removed. ..."
 constexpr unsigned int DeprecatedGeneric = 0xED0019;       ///< "The API %1::%2 has been deprecated and may be ..."
+/// The number of messages in the table (indexes 0 to Count - 1).
 constexpr unsigned int Count = 26;
 }  // namespace Messages
 
 /// An error raised to the script. Catchable as Common::Exception and std::exception.
 class VELMORAND_API ScriptException : public Common::Exception {
 public:
+    /// Carries `message` as it stands.
     explicit ScriptException(const std::wstring& message);
     /// The unformatted text of a message id (placeholders stay as they are).
     explicit ScriptException(unsigned int messageId);
+    /// Copies the message.
     ScriptException(const ScriptException& other);
+    /// Copies the message.
     ScriptException& operator=(const ScriptException& other);
     ~ScriptException() override;
 };
@@ -61,8 +66,11 @@ public:
 /// The script was cancelled: "The script was canceled.".
 class VELMORAND_API ScriptCancelException : public ScriptException {
 public:
+    /// Carries the text of message 0xED0015.
     ScriptCancelException();
+    /// Copies the message.
     ScriptCancelException(const ScriptCancelException& other);
+    /// Copies the message.
     ScriptCancelException& operator=(const ScriptCancelException& other);
     ~ScriptCancelException() override;
 };
@@ -70,8 +78,11 @@ public:
 /// The script is to be aborted, for instance because its notification handler asked for it.
 class VELMORAND_API ScriptAbortException : public ScriptException {
 public:
+    /// Carries `message` as it stands (for a notification: the notification's text).
     explicit ScriptAbortException(const std::wstring& message);
+    /// Copies the message.
     ScriptAbortException(const ScriptAbortException& other);
+    /// Copies the message.
     ScriptAbortException& operator=(const ScriptAbortException& other);
     ~ScriptAbortException() override;
 };

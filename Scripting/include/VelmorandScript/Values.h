@@ -10,10 +10,13 @@
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <cstring>
 #include <map>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
+#include <utility>
 
 namespace VelmorandScript {
 
@@ -29,28 +32,48 @@ class IHash;
 /// "std::vector<String, std::allocator<String> >").
 class VELMORAND_API DataType {
 public:
+    /// The identity of `type`; the name is looked up on first use.
     explicit DataType(const std::type_info& type) : m_type(&type), m_name(nullptr) {}
+    /// Copies the identity (and the cached name, if any).
     DataType(const DataType& other) = default;
+    /// Copies the identity (and the cached name, if any).
     DataType& operator=(const DataType& other) = default;
     ~DataType() = default;
 
     /// -1, 0 or +1: the run-time type names compared byte by byte as unsigned bytes, a shorter
     /// name that is a prefix of the other being the smaller.
     int Compare(const DataType& other) const {
-        return m_type == other.m_type ? 0 : CompareNames(other);
+        if (m_type == other.m_type) {
+            return 0;
+        }
+        // strcmp compares as unsigned char, and a proper prefix sorts first. Inline, because
+        // every registry lookup makes several of these comparisons; most differ in their first
+        // byte, which needs no call.
+        const char* const name = m_type->name();
+        const char* const otherName = other.m_type->name();
+        const unsigned char first = static_cast<unsigned char>(name[0]);
+        const unsigned char otherFirst = static_cast<unsigned char>(otherName[0]);
+        if (first != otherFirst) {
+            return first < otherFirst ? -1 : 1;
+        }
+        const int result = std::strcmp(name, otherName);
+        return (result > 0) - (result < 0);
     }
     /// The script-readable name, built once per type in the process.
     std::wstring GetName() const { return m_name ? *m_name : LookUpName(); }
     /// The same name without a copy; valid until the library is unloaded.
     const std::wstring& GetNameRef() const;
+    /// The run-time type this DataType stands for.
     const std::type_info& GetTypeInfo() const { return *m_type; }
 
+    /// Equal run-time type names (see Compare).
     bool operator==(const DataType& other) const { return Compare(other) == 0; }
+    /// Different run-time type names (see Compare).
     bool operator!=(const DataType& other) const { return Compare(other) != 0; }
+    /// The order of Compare; lets DataType key ordered containers.
     bool operator<(const DataType& other) const { return Compare(other) < 0; }
 
 private:
-    int CompareNames(const DataType& other) const;
     std::wstring LookUpName() const;
     static std::wstring ProcessForSubstitution(const std::type_info& type);
 
@@ -63,15 +86,12 @@ namespace Detail {
 
 template <class T>
 struct IsNumberType
-    : std::integral_constant<bool, std::is_same<T, long>::value ||
-                                       std::is_same<T, unsigned long>::value ||
-                                       std::is_same<T, int>::value ||
-                                       std::is_same<T, unsigned int>::value ||
-                                       std::is_same<T, double>::value ||
-                                       std::is_same<T, float>::value ||
-                                       std::is_same<T, bool>::value ||
-                                       std::is_same<T, unsigned char>::value ||
-                                       std::is_same<T, char>::value> {};
+    : std::integral_constant<
+          bool, std::is_same<T, long>::value || std::is_same<T, unsigned long>::value ||
+                    std::is_same<T, int>::value || std::is_same<T, unsigned int>::value ||
+                    std::is_same<T, double>::value || std::is_same<T, float>::value ||
+                    std::is_same<T, bool>::value || std::is_same<T, unsigned char>::value ||
+                    std::is_same<T, char>::value> {};
 
 template <class T>
 struct IsObjectType : std::is_base_of<IObject, T> {};
@@ -85,6 +105,49 @@ const std::type_info& DynamicType(const T* object) {
         (void)object;
         return typeid(T);
     }
+}
+
+/// The deleter of an object built by MakeShared. It carries the object's storage, so that the
+/// object and its reference counts share one allocation.
+template <class T>
+class InPlaceDeleter {
+public:
+    InPlaceDeleter() noexcept : m_object(nullptr) {}
+    // The shared pointer keeps its own copy of the deleter; nothing is built in it yet.
+    InPlaceDeleter(const InPlaceDeleter&) noexcept : m_object(nullptr) {}
+    InPlaceDeleter& operator=(const InPlaceDeleter&) = delete;
+    ~InPlaceDeleter() { Destroy(); }
+
+    template <class... Args>
+    T* Construct(Args&&... args) {
+        m_object = ::new (static_cast<void*>(&m_storage)) T(std::forward<Args>(args)...);
+        return m_object;
+    }
+    void operator()(T*) noexcept { Destroy(); }
+
+private:
+    void Destroy() noexcept {
+        if (m_object) {
+            T* object = m_object;
+            m_object = nullptr;
+            object->~T();
+        }
+    }
+
+    T* m_object;
+    typename std::aligned_storage<sizeof(T), alignof(T)>::type m_storage;
+};
+
+/// What boost::make_shared builds (the object and its counts in one allocation), without the
+/// copy and release of a temporary owner that costs boost::make_shared two atomic operations.
+/// Values are made on every conversion and call, so those two operations are worth saving.
+template <class T, class... Args>
+boost::shared_ptr<T> MakeShared(Args&&... args) {
+    boost::shared_ptr<T> owner(static_cast<T*>(nullptr), InPlaceDeleter<T>());
+    T* object =
+        boost::get_deleter<InPlaceDeleter<T>>(owner)->Construct(std::forward<Args>(args)...);
+    // The aliasing move hands the ownership over without touching the counts.
+    return boost::shared_ptr<T>(std::move(owner), object);
 }
 
 }  // namespace Detail
@@ -105,25 +168,40 @@ const std::type_info& DynamicType(const T* object) {
 /// (T for a copy, `const T*` for a reference, `boost::shared_ptr<T>` for a shared value).
 class VELMORAND_API Value {
 public:
-    /// Holder of the native value.
+    /// Holder of the native value: the abstract base of the three holder templates below.
     class VELMORAND_API Data {
     public:
-        enum StorageKind : unsigned int { PointerStorage = 0x10, InstanceStorage = 0x20, SharedStorage = 0x30 };
+        /// How the holder keeps its native value.
+        enum StorageKind : unsigned int {
+            PointerStorage = 0x10,  ///< refers to a value owned elsewhere (TypedInstancePointerData)
+            InstanceStorage = 0x20,  ///< owns a copy (TypedInstanceData)
+            SharedStorage = 0x30     ///< shares it through a shared pointer
+        };
 
+        /// Records the declared and derived types and the StorageKind.
         Data(const DataType& declaredType, const DataType& derivedType, unsigned int storageKind)
-            : m_declaredType(declaredType), m_derivedType(derivedType), m_storageKind(storageKind) {}
+            : m_declaredType(declaredType),
+              m_derivedType(derivedType),
+              m_storageKind(storageKind) {}
         virtual ~Data();
+        /// The declared type with its storage: T, `const T*` or `boost::shared_ptr<T>`.
         virtual DataType GetDecoratedType() const = 0;
+        /// The address of the native value; null for a null reference or shared pointer.
         virtual void* GetValuePtr() const = 0;
 
+        /// The type the value was made as (Value::GetType).
         DataType m_declaredType;
+        /// The dynamic type of the held object; void for a null pointer (Value::GetDerivedType).
         DataType m_derivedType;
+        /// One of StorageKind.
         unsigned int m_storageKind;
     };
 
+    /// A holder whose declared type is T.
     template <class T>
     class TypedData : public Data {
     public:
+        /// Declares T; `derivedType` is the dynamic type of the held object.
         TypedData(const DataType& derivedType, unsigned int storageKind)
             : Data(DataType(typeid(T)), derivedType, storageKind) {}
     };
@@ -132,6 +210,7 @@ public:
     template <class T>
     class TypedInstanceData : public TypedData<T> {
     public:
+        /// Copies `value`; the derived type is the dynamic type of `value`.
         explicit TypedInstanceData(const T& value)
             : TypedData<T>(DataType(Detail::DynamicType(&value)), Data::InstanceStorage),
               m_value(value) {}
@@ -146,9 +225,11 @@ public:
     template <class T>
     class TypedInstancePointerData : public TypedData<T> {
     public:
+        /// Refers to `*address` without owning it; a null address gives the derived type void.
         explicit TypedInstancePointerData(const T* address)
-            : TypedData<T>(address ? DataType(Detail::DynamicType(address)) : DataType(typeid(void)),
-                           Data::PointerStorage),
+            : TypedData<T>(
+                  address ? DataType(Detail::DynamicType(address)) : DataType(typeid(void)),
+                  Data::PointerStorage),
               m_address(address) {}
         DataType GetDecoratedType() const override { return DataType(typeid(const T*)); }
         void* GetValuePtr() const override { return const_cast<T*>(m_address); }
@@ -161,10 +242,11 @@ public:
     template <class T>
     class TypedInstanceSmartPointerData : public TypedData<T> {
     public:
+        /// Shares the pointee of `pointer`; an empty pointer gives the derived type void.
         explicit TypedInstanceSmartPointerData(const boost::shared_ptr<T>& pointer)
-            : TypedData<T>(pointer ? DataType(Detail::DynamicType(pointer.get()))
-                                   : DataType(typeid(void)),
-                           Data::SharedStorage),
+            : TypedData<T>(
+                  pointer ? DataType(Detail::DynamicType(pointer.get())) : DataType(typeid(void)),
+                  Data::SharedStorage),
               m_pointer(pointer) {}
         DataType GetDecoratedType() const override {
             return DataType(typeid(boost::shared_ptr<T>));
@@ -182,9 +264,13 @@ public:
 
     /// An empty value.
     Value() : m_flags(0) {}
+    /// Shares the holder of `other`: both values see the same native value.
     Value(const Value& other) = default;
+    /// Takes the holder of `other`, which is left empty.
     Value(Value&& other) noexcept = default;
+    /// Shares the holder of `other`, releasing this value's own.
     Value& operator=(const Value& other) = default;
+    /// Takes the holder of `other`, releasing this value's own.
     Value& operator=(Value&& other) noexcept = default;
     ~Value() = default;
 
@@ -193,56 +279,48 @@ public:
     /// value) and is const when `isConst` says so. For IObject and its derived interfaces the
     /// value always refers to the object and both flags are ignored.
     template <class T>
-    explicit Value(const T* address, bool byReference = false, bool isConst = false) : m_flags(0) {
-        if constexpr (Detail::IsObjectType<T>::value) {
-            (void)byReference;
-            (void)isConst;
-            m_flags = ObjectFlag;
-            if constexpr (std::is_base_of<IArray, T>::value) {
-                m_flags |= VectorFlag;
-            }
-            if constexpr (std::is_base_of<IHash, T>::value) {
-                m_flags |= MapFlag;
-            }
-            m_data = boost::make_shared<TypedInstancePointerData<T>>(address);
-        } else {
-            m_flags = (isConst ? ConstFlag : 0u) | (Detail::IsNumberType<T>::value ? NumberFlag : 0u);
-            if (byReference) {
-                m_data = boost::make_shared<TypedInstancePointerData<T>>(address);
-            } else {
-                m_data = boost::make_shared<TypedInstanceData<T>>(*address);
-            }
-        }
-    }
+    explicit Value(const T* address, bool byReference = false, bool isConst = false)
+        : m_flags(AddressFlags<T>(isConst)), m_data(AddressHolder(address, byReference)) {}
 
     /// A value sharing a native value held by a shared pointer (both flags are ignored).
     template <class T>
     explicit Value(const boost::shared_ptr<T>& pointer, bool byReference = false,
                    bool isConst = false)
         : m_flags(SmartPointerFlag | (Detail::IsNumberType<T>::value ? NumberFlag : 0u)),
-          m_data(boost::make_shared<TypedInstanceSmartPointerData<T>>(pointer)) {
+          m_data(Detail::MakeShared<TypedInstanceSmartPointerData<T>>(pointer)) {
         (void)byReference;
         (void)isConst;
     }
 
+    /// True when the value holds nothing (default-constructed).
     bool IsEmpty() const { return !m_data; }
+    /// True when made from an address with `isConst` (never for IObjects or shared values).
     bool IsConst() const { return (m_flags & ConstFlag) != 0; }
+    /// True when made from the address of an IObject or a derived interface.
     bool IsIObject() const { return (m_flags & ObjectFlag) != 0; }
+    /// True when made from the address of an IArray (or a type derived from it).
     bool IsVector() const { return (m_flags & VectorFlag) != 0; }
+    /// True when made from the address of an IHash (or a type derived from it).
     bool IsMap() const { return (m_flags & MapFlag) != 0; }
+    /// True for the number types: long, unsigned long, int, unsigned int, double, float, bool,
+    /// unsigned char and char.
     bool IsNumber() const { return (m_flags & NumberFlag) != 0; }
+    /// True when made from a boost::shared_ptr.
     bool IsInsideSmartPointer() const { return (m_flags & SmartPointerFlag) != 0; }
 
     /// The address of the native value; null for an empty value or a null reference.
     void* GetValuePtr() const { return m_data ? m_data->GetValuePtr() : nullptr; }
     /// The type the value was made as; s_typeVoid for an empty value.
     const DataType& GetType() const { return m_data ? m_data->m_declaredType : s_typeVoid; }
+    /// The script-readable name of GetType().
     std::wstring GetTypeName() const { return GetType().GetName(); }
     /// The dynamic type of the held object; s_typeVoid for an empty value or a null pointer.
     const DataType& GetDerivedType() const { return m_data ? m_data->m_derivedType : s_typeVoid; }
+    /// The script-readable name of GetDerivedType().
     std::wstring GetDerivedTypeName() const { return GetDerivedType().GetName(); }
     /// The declared type with its storage: T, `const T*` or `boost::shared_ptr<T>`.
     DataType GetDecoratedType() const { return m_data ? m_data->GetDecoratedType() : s_typeVoid; }
+    /// The script-readable name of GetDecoratedType().
     std::wstring GetDecoratedTypeName() const { return GetDecoratedType().GetName(); }
 
     /// "[Value @ 0x<address of this Value>]"; unless `brief`, followed by ": <Empty>" or by
@@ -270,6 +348,31 @@ private:
     static constexpr unsigned int NumberFlag = 0x10;
     static constexpr unsigned int SmartPointerFlag = 0x20;
 
+    /// IObject and its derived interfaces: IObject, vector and map as the type says, never const.
+    /// Other types: const as asked, number for the number types.
+    template <class T>
+    static unsigned int AddressFlags(bool isConst) {
+        if constexpr (Detail::IsObjectType<T>::value) {
+            return ObjectFlag | (std::is_base_of<IArray, T>::value ? VectorFlag : 0u) |
+                   (std::is_base_of<IHash, T>::value ? MapFlag : 0u);
+        } else {
+            return (isConst ? ConstFlag : 0u) | (Detail::IsNumberType<T>::value ? NumberFlag : 0u);
+        }
+    }
+
+    /// IObjects are always referred to; other values are copied unless asked for a reference.
+    template <class T>
+    static boost::shared_ptr<Data> AddressHolder(const T* address, bool byReference) {
+        if constexpr (!Detail::IsObjectType<T>::value) {
+            if (!byReference) {
+                return Detail::MakeShared<TypedInstanceData<T>>(*address);
+            }
+        } else {
+            (void)byReference;
+        }
+        return Detail::MakeShared<TypedInstancePointerData<T>>(address);
+    }
+
     unsigned int m_flags : 6;
     boost::shared_ptr<Data> m_data;
 };
@@ -279,6 +382,14 @@ private:
 /// A value held through a shared pointer is read with its pointee type.
 template <class T>
 T* CastTo(const Value* value, bool requireNonNull) {
+    // The usual case, a value made as a T, passes every check and needs no call: the same
+    // type_info means the same run-time name.
+    if (value != nullptr && !value->IsEmpty() && &value->GetType().GetTypeInfo() == &typeid(T)) {
+        void* const pointer = value->GetValuePtr();
+        if (pointer != nullptr || !requireNonNull) {
+            return static_cast<T*>(pointer);
+        }
+    }
     Value::CheckCastParameters(value, DataType(typeid(T)), requireNonNull);
     return static_cast<T*>(value->GetValuePtr());
 }
@@ -287,10 +398,14 @@ T* CastTo(const Value* value, bool requireNonNull) {
 /// int and double (a new shared 0 each time); application modules add their own.
 class VELMORAND_API ValueFactory {
 public:
+    /// Makes a new default value of one type.
     typedef Value (*Creator)();
 
+    /// A factory without creators (the process-wide one is GetFactory()).
     ValueFactory();
+    /// Copies the creators of `other`.
     ValueFactory(const ValueFactory& other);
+    /// Replaces the creators by those of `other`.
     ValueFactory& operator=(const ValueFactory& other);
     ~ValueFactory();
 

@@ -9,6 +9,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <cwchar>
 #include <vector>
 
 namespace VelmorandScript {
@@ -22,22 +23,28 @@ constexpr int CallsNewNameBehaviour = 0x10;
 // How many renames in a row a call may follow before the chain counts as a loop.
 constexpr int MaximumRenames = 8;
 
+const wchar_t* TextOrEmpty(const wchar_t* text) {
+    return text != nullptr ? text : L"";
+}
+
+// The frame of one call. It keeps the class's and the function's own texts, which live as long
+// as their module, and makes strings of them only when asked.
 class LuaScriptCall : public IScriptCall {
 public:
-    LuaScriptCall(std::wstring className, std::wstring functionName)
-        : m_className(std::move(className)), m_functionName(std::move(functionName)) {}
+    LuaScriptCall(const wchar_t* className, const wchar_t* functionName)
+        : m_className(TextOrEmpty(className)), m_functionName(TextOrEmpty(functionName)) {}
 
     int UsesArgumentNumbers() const override { return 1; }
     std::wstring GetCalledClassName() const override { return m_className; }
     std::wstring GetCalledFunctionName() const override {
-        return m_className + L"::" + m_functionName;
+        return std::wstring(m_className) + L"::" + m_functionName;
     }
     /// A renamed function runs under its new name.
-    void Redirect(const std::wstring& functionName) { m_functionName = functionName; }
+    void Redirect(const wchar_t* functionName) { m_functionName = TextOrEmpty(functionName); }
 
 private:
-    std::wstring m_className;
-    std::wstring m_functionName;
+    const wchar_t* m_className;
+    const wchar_t* m_functionName;
 };
 
 /// Pushes a call frame and pops it on every way out.
@@ -67,8 +74,10 @@ const DataType& ContextType() {
 }
 
 bool IsVoidType(const Argument& argument) {
-    return argument.GetScriptType() != nullptr &&
-           Common::CompareNoCase(argument.GetScriptType(), L"void", std::wstring::npos) == 0;
+    // Only a text of four characters can read "void"; the others need no strings built.
+    const wchar_t* scriptType = argument.GetScriptType();
+    return scriptType != nullptr && std::wcslen(scriptType) == 4 &&
+           Common::CompareNoCase(scriptType, L"void", std::wstring::npos) == 0;
 }
 
 // An argument the script supplies: inputs, and arguments that carry no direction bit at all.
@@ -94,19 +103,21 @@ std::wstring ScriptTypeOf(const Argument& argument) {
 
 class ArgumentBuilder {
 public:
-    ArgumentBuilder(HostState& host, lua_State* state, const IScriptCall& frame)
-        : m_host(host), m_state(state), m_frame(frame) {}
+    ArgumentBuilder(HostState& host, lua_State* state, const IScriptCall& frame,
+                    const boost::shared_ptr<IScriptContext>& context)
+        : m_host(host), m_state(state), m_frame(frame), m_context(context) {}
 
-    std::vector<Value> Build(const IFunction& function, int firstArgument) {
+    /// Fills `values` (empty) with one value per argument descriptor.
+    void Build(const IFunction& function, int firstArgument, std::vector<Value>& values) {
         const std::vector<Argument>& arguments = function.GetArguments();
         const int top = lua_gettop(m_state);
-        std::vector<Value> values(arguments.size());
+        values.resize(arguments.size());
         int index = firstArgument;
         unsigned int number = 0;
         for (std::size_t i = 0; i < arguments.size(); ++i) {
             const Argument& argument = arguments[i];
             if (argument.GetType() == ContextType()) {
-                values[i] = Value(m_host.GetSharedContext());
+                values[i] = Value(m_context);
             } else if (IsScriptInput(argument)) {
                 values[i] = BuildInput(argument, index, top, number);
                 ++index;
@@ -114,7 +125,6 @@ public:
             }
         }
         RejectExtraArguments(index, top, number);
-        return values;
     }
 
 private:
@@ -183,14 +193,32 @@ private:
     HostState& m_host;
     lua_State* m_state;
     const IScriptCall& m_frame;
+    const boost::shared_ptr<IScriptContext>& m_context;
+};
+
+// Lends one of the host's spare argument vectors for one call and takes it back, emptied.
+class ArgumentVectorLease {
+public:
+    explicit ArgumentVectorLease(HostState& host)
+        : m_host(host), m_values(host.TakeArgumentVector()) {}
+    ~ArgumentVectorLease() { m_host.ReturnArgumentVector(std::move(m_values)); }
+    ArgumentVectorLease(const ArgumentVectorLease&) = delete;
+    ArgumentVectorLease& operator=(const ArgumentVectorLease&) = delete;
+
+    std::vector<Value>& Get() { return m_values; }
+
+private:
+    HostState& m_host;
+    std::vector<Value> m_values;
 };
 
 // Follows deprecations: returns the function to invoke, or an empty pointer when the call is to
 // do nothing. PreInvoke warns or throws as the deprecation asks.
-boost::shared_ptr<IFunction> ResolveDeprecation(HostState& host, const CallTarget& target,
+boost::shared_ptr<IFunction> ResolveDeprecation(const boost::shared_ptr<IScriptContext>& context,
+                                                const CallTarget& target,
                                                 boost::shared_ptr<IFunction> function,
                                                 LuaScriptCall& frame) {
-    const std::wstring className = target.scriptClass->GetScriptName();
+    const std::wstring className = TextOrEmpty(target.scriptClass->GetScriptName());
     for (int renames = 0; (function->GetStyle() & DeprecatedStyle) != 0; ++renames) {
         const auto* deprecated = dynamic_cast<const DeprecatedFunction*>(function.get());
         if (deprecated == nullptr) {
@@ -201,7 +229,7 @@ boost::shared_ptr<IFunction> ResolveDeprecation(HostState& host, const CallTarge
                                   L" form a loop; fix the module's deprecated functions.");
         }
         boost::shared_ptr<IFunction> called = function;
-        if (deprecated->PreInvoke(host.GetSharedContext(), className, called)) {
+        if (deprecated->PreInvoke(context, className, called)) {
             return function;
         }
         const wchar_t* newName = deprecated->GetDelegateFunctionNames();
@@ -220,23 +248,24 @@ boost::shared_ptr<IFunction> ResolveDeprecation(HostState& host, const CallTarge
     return function;
 }
 
-int PushResults(HostState& host, lua_State* state, const IFunction& function,
-                const std::vector<Value>& values) {
+int PushResults(lua_State* state, const IFunction& function, std::vector<Value>& values,
+                const boost::shared_ptr<IScriptContext>& context) {
     const std::vector<Argument>& arguments = function.GetArguments();
     if (!lua_checkstack(state, static_cast<int>(arguments.size()))) {
         throw ScriptException(L"Too many results for the Lua stack.");
     }
+    // Each value is pushed once and not needed afterwards, so it is handed over.
     int pushed = 0;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         if ((arguments[i].GetStyle() & ReturnArgument) != 0 && !IsVoidType(arguments[i])) {
-            PushNativeValue(host, state, values[i]);
+            PushNativeValue(context, state, std::move(values[i]));
             ++pushed;
         }
     }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const long style = arguments[i].GetStyle();
         if ((style & OutputArgument) != 0 && (style & ReturnArgument) == 0) {
-            PushNativeValue(host, state, values[i]);
+            PushNativeValue(context, state, std::move(values[i]));
             ++pushed;
         }
     }
@@ -253,25 +282,39 @@ boost::shared_ptr<IFunction> FindScriptFunction(const boost::shared_ptr<Class>& 
 }
 
 int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
-    boost::shared_ptr<IFunction> function = FindScriptFunction(
-        target.scriptClass, target.functionName, target.styleMask, target.object);
-    const std::wstring className = target.scriptClass ? target.scriptClass->GetScriptName() : L"";
+    CurrentThreadScope thread(host, state);
+    boost::shared_ptr<IFunction> found;
+    if (target.resolved == nullptr) {
+        found = FindScriptFunction(target.scriptClass, target.functionName, target.styleMask,
+                                   target.object);
+    }
+    const boost::shared_ptr<IFunction>& function =
+        target.resolved != nullptr ? *target.resolved : found;
     if (!function) {
+        const std::wstring className =
+            target.scriptClass ? TextOrEmpty(target.scriptClass->GetScriptName()) : L"";
         throw ScriptException(className + L" has no function named '" + target.functionName +
                               L"' of style " + GetFunctionStyleName(target.styleMask) + L".");
     }
-    const auto frame = boost::make_shared<LuaScriptCall>(className, target.functionName);
-    CallFrameScope frameScope(host.GetOwner(), frame);
+    boost::shared_ptr<LuaScriptCall> frame =
+        Detail::MakeShared<LuaScriptCall>(target.scriptClass->GetScriptName(), function->GetName());
+    LuaScriptCall& calling = *frame;
+    CallFrameScope frameScope(host.GetOwner(), std::move(frame));
 
-    function = ResolveDeprecation(host, target, function, *frame);
-    if (!function) {
-        return 0;
+    const boost::shared_ptr<IScriptContext> context = host.GetSharedContext();
+    boost::shared_ptr<IFunction> redirected;
+    if ((function->GetStyle() & DeprecatedStyle) != 0) {
+        redirected = ResolveDeprecation(context, target, function, calling);
+        if (!redirected) {
+            return 0;
+        }
     }
-    std::vector<Value> values =
-        ArgumentBuilder(host, state, *frame).Build(*function, target.firstArgument);
-    const Value object = target.object ? target.object->GetScriptedObject() : Value();
-    function->Invoke(object, values);
-    return PushResults(host, state, *function, values);
+    const IFunction& called = redirected ? *redirected : *function;
+    ArgumentVectorLease values(host);
+    ArgumentBuilder(host, state, calling, context)
+        .Build(called, target.firstArgument, values.Get());
+    called.Invoke(target.object ? target.object->GetScriptedObject() : Value(), values.Get());
+    return PushResults(state, called, values.Get(), context);
 }
 
 }  // namespace Lua

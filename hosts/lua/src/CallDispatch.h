@@ -16,15 +16,19 @@ namespace Lua {
 
 class HostState;
 
+/// What a call is made on. It refers to its parts, which outlive the call.
 struct CallTarget {
-    boost::shared_ptr<Class> scriptClass;
-    std::wstring functionName;
+    const boost::shared_ptr<Class>& scriptClass;
+    const std::wstring& functionName;
     /// The styles to look the function up with (FunctionStyle bits).
     long styleMask;
     /// The object of an instance function, property or command; empty otherwise.
-    boost::shared_ptr<IObject> object;
+    const boost::shared_ptr<IObject>& object;
     /// Stack index of the first script argument.
     int firstArgument;
+    /// The function, when the caller resolved it already (by name and style, in this class);
+    /// null to have it looked up.
+    const boost::shared_ptr<IFunction>* resolved = nullptr;
 };
 
 /// Calls the function and pushes its results (the return value, then the output arguments);

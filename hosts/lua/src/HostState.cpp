@@ -8,8 +8,13 @@ namespace VelmorandScript {
 namespace Lua {
 
 namespace {
-// The address of this object is the registry key of the host state.
-const char hostStateKey = 0;
+
+// The host state lives in the extra space of the state's threads (coroutines start with a copy
+// of the main thread's): every call into native code reaches it without a table lookup.
+HostState*& HostStateSlot(lua_State* state) {
+    return *static_cast<HostState**>(lua_getextraspace(state));
+}
+
 }  // namespace
 
 HostState::HostState(LuaContext& owner)
@@ -22,8 +27,7 @@ HostState::HostState(LuaContext& owner)
     if (m_main == nullptr) {
         throw std::bad_alloc();
     }
-    lua_pushlightuserdata(m_main, this);
-    lua_rawsetp(m_main, LUA_REGISTRYINDEX, &hostStateKey);
+    HostStateSlot(m_main) = this;
 }
 
 HostState::~HostState() {
@@ -31,10 +35,7 @@ HostState::~HostState() {
 }
 
 HostState& HostState::From(lua_State* state) {
-    lua_rawgetp(state, LUA_REGISTRYINDEX, &hostStateKey);
-    auto* host = static_cast<HostState*>(lua_touserdata(state, -1));
-    lua_pop(state, 1);
-    return *host;
+    return *HostStateSlot(state);
 }
 
 boost::shared_ptr<IScriptContext> HostState::GetSharedContext() const {
@@ -49,6 +50,27 @@ void HostState::Close() {
     lua_close(m_main);
     m_main = nullptr;
     m_current = nullptr;
+}
+
+std::vector<Value> HostState::TakeArgumentVector() {
+    if (m_spareArguments.capacity() == 0) {
+        // Calls nest (a callback calls into native code again); a few spares cover the usual
+        // depth.
+        m_spareArguments.reserve(8);
+    }
+    if (m_spareArguments.empty()) {
+        return std::vector<Value>();
+    }
+    std::vector<Value> values = std::move(m_spareArguments.back());
+    m_spareArguments.pop_back();
+    return values;
+}
+
+void HostState::ReturnArgumentVector(std::vector<Value>&& values) noexcept {
+    values.clear();
+    if (m_spareArguments.size() < m_spareArguments.capacity()) {
+        m_spareArguments.push_back(std::move(values));
+    }
 }
 
 void HostState::RequestCancel() {

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <string>
+#include <vector>
 
 namespace VelmorandScript {
 namespace Lua {
@@ -54,6 +55,12 @@ public:
     /// Installs the cancel hook on a thread when a cancel is pending.
     void ArmCancelHook(lua_State* thread) const;
 
+    /// An empty vector for the arguments of one call: one of the spares, so that calls need
+    /// not allocate one each.
+    std::vector<Value> TakeArgumentVector();
+    /// Takes a vector back as a spare, emptied; kept only while there is room for it.
+    void ReturnArgumentVector(std::vector<Value>&& values) noexcept;
+
     std::wstring scriptName;
 
 private:
@@ -66,6 +73,8 @@ private:
     volatile std::sig_atomic_t m_cancelRequested;
     Termination m_termination;
     std::wstring m_terminationMessage;
+    /// Spare argument vectors, room reserved up front so that returning one never allocates.
+    std::vector<std::vector<Value>> m_spareArguments;
 };
 
 /// Makes a thread the current one for the duration of a call into native code.

@@ -17,7 +17,49 @@ namespace Lua {
 namespace {
 
 const char* const objectMetatable = "VelmorandScript.Object";
+const char* const bindingMetatable = "VelmorandScript.MethodBinding";
 constexpr long MethodStyles = InstanceStyle | CommandStyle;
+
+// The address of this object is the registry key of the method caches: one table per class
+// (by the address of its Class), holding the closures of the methods already resolved in it.
+// Lookups resolved once stay resolved for the life of the Lua state, like its class tables.
+const char methodCachesKey = 0;
+
+/// What a method closure calls: the function resolved by name in a class. Also anchors a class
+/// in its method cache, with no function, so that the cache's key stays that class.
+struct MethodBinding {
+    boost::shared_ptr<Class> scriptClass;
+    boost::shared_ptr<IFunction> function;
+    std::wstring name;
+};
+
+int CollectBinding(lua_State* state) {
+    auto* binding = static_cast<MethodBinding*>(luaL_testudata(state, 1, bindingMetatable));
+    if (binding != nullptr) {
+        binding->~MethodBinding();
+        new (binding) MethodBinding();  // stays valid should the userdata be used again
+    }
+    return 0;
+}
+
+void PushBinding(lua_State* state, MethodBinding binding) {
+    new (lua_newuserdatauv(state, sizeof(MethodBinding), 0)) MethodBinding(std::move(binding));
+    luaL_setmetatable(state, bindingMetatable);
+}
+
+/// Pushes the method cache of a class, creating it on first use.
+void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptClass) {
+    lua_rawgetp(state, LUA_REGISTRYINDEX, &methodCachesKey);
+    if (lua_rawgetp(state, -1, scriptClass.get()) != LUA_TTABLE) {
+        lua_pop(state, 1);
+        lua_newtable(state);
+        PushBinding(state, MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L""});
+        lua_rawseti(state, -2, 1);
+        lua_pushvalue(state, -1);
+        lua_rawsetp(state, -3, scriptClass.get());
+    }
+    lua_remove(state, -2);
+}
 
 const boost::shared_ptr<IObject>& CheckedObject(lua_State* state, int index) {
     const boost::shared_ptr<IObject>* object = ToObjectUserdata(state, index);
@@ -48,15 +90,51 @@ int ReadArrayItem(lua_State* state, const IArray& array) {
     return 1;
 }
 
+// Upvalues: the method's MethodBinding and the method cache of the binding's class.
 int CallMethod(lua_State* state) {
-    const std::wstring name = ToWideString(state, lua_upvalueindex(1));
+    const auto* binding =
+        static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
+    HostState& host = HostState::From(state);
+    // An object of the binding's class takes the function resolved already. Only object
+    // userdata carry a method cache as their user value, so finding the binding's cache there
+    // also tells what the userdata is.
+    if (lua_type(state, 1) == LUA_TUSERDATA) {
+        lua_getiuservalue(state, 1, 1);
+        const bool resolvedClass = lua_rawequal(state, -1, lua_upvalueindex(2)) != 0;
+        lua_pop(state, 1);
+        if (resolvedClass) {
+            const auto& object =
+                *static_cast<const boost::shared_ptr<IObject>*>(lua_touserdata(state, 1));
+            if (object) {
+                return DispatchCall(host, state,
+                                    CallTarget{binding->scriptClass, binding->name, MethodStyles,
+                                               object, 2, &binding->function});
+            }
+        }
+    }
+    // Any other object has the method looked up in its own class.
     const boost::shared_ptr<IObject>* object = ToObjectUserdata(state, 1);
     if (object == nullptr) {
-        throw ScriptException(L"Call the method '" + name + L"' on an object with ':', as in obj:" +
-                              name + L"(...).");
+        throw ScriptException(L"Call the method '" + binding->name +
+                              L"' on an object with ':', as in obj:" + binding->name + L"(...).");
     }
-    return DispatchCall(HostState::From(state), state,
-                        CallTarget{CheckedClass(**object), name, MethodStyles, *object, 2});
+    return DispatchCall(
+        host, state, CallTarget{CheckedClass(**object), binding->name, MethodStyles, *object, 2});
+}
+
+/// Pushes the closure of a method and keeps it in the method cache of its class, under the key
+/// the script indexed with (at `keyIndex`).
+void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& scriptClass,
+                boost::shared_ptr<IFunction> function, const std::wstring& name) {
+    PushMethodCache(state, scriptClass);
+    const int cache = lua_gettop(state);
+    PushBinding(state, MethodBinding{scriptClass, std::move(function), name});
+    lua_pushvalue(state, cache);
+    lua_pushcclosure(state, &ProtectedFunction<&CallMethod>, 2);
+    lua_pushvalue(state, keyIndex);
+    lua_pushvalue(state, -2);
+    lua_rawset(state, cache);
+    lua_remove(state, cache);
 }
 
 int IndexObject(lua_State* state) {
@@ -78,13 +156,29 @@ int IndexObject(lua_State* state) {
         lua_settop(state, 3);  // the property's value, or nil when it returned nothing
         return 1;
     }
-    if (FindScriptFunction(scriptClass, name, MethodStyles, object)) {
-        lua_pushvalue(state, 2);
-        lua_pushcclosure(state, &ProtectedFunction<&CallMethod>, 1);
+    if (boost::shared_ptr<IFunction> method =
+            FindScriptFunction(scriptClass, name, MethodStyles, object)) {
+        PushMethod(state, 2, scriptClass, std::move(method), name);
         return 1;
     }
     throw ScriptException(std::wstring(scriptClass->GetScriptName()) +
                           L" has no property or method named '" + name + L"'.");
+}
+
+// __index: a method already resolved in the object's class comes from the class's method cache
+// without any native work; everything else is IndexObject's.
+int IndexObjectCached(lua_State* state) {
+    if (lua_type(state, 2) == LUA_TSTRING && lua_type(state, 1) == LUA_TUSERDATA) {
+        if (lua_getiuservalue(state, 1, 1) == LUA_TTABLE) {
+            lua_pushvalue(state, 2);
+            if (lua_rawget(state, -2) == LUA_TFUNCTION) {
+                return 1;
+            }
+            lua_pop(state, 1);
+        }
+        lua_pop(state, 1);
+    }
+    return ProtectedFunction<&IndexObject>(state);
 }
 
 int AssignToObject(lua_State* state) {
@@ -172,8 +266,15 @@ int CollectObject(lua_State* state) {
 }  // namespace
 
 void RegisterObjectMetatable(lua_State* state) {
+    luaL_newmetatable(state, bindingMetatable);
+    lua_pushcfunction(state, &CollectBinding);
+    lua_setfield(state, -2, "__gc");
+    lua_pop(state, 1);
+    lua_newtable(state);
+    lua_rawsetp(state, LUA_REGISTRYINDEX, &methodCachesKey);
+
     luaL_newmetatable(state, objectMetatable);
-    const luaL_Reg metamethods[] = {{"__index", &ProtectedFunction<&IndexObject>},
+    const luaL_Reg metamethods[] = {{"__index", &IndexObjectCached},
                                     {"__newindex", &ProtectedFunction<&AssignToObject>},
                                     {"__len", &ProtectedFunction<&LengthOfObject>},
                                     {"__tostring", &ProtectedFunction<&ObjectToString>},
@@ -185,9 +286,16 @@ void RegisterObjectMetatable(lua_State* state) {
 }
 
 void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
-    void* memory = lua_newuserdatauv(state, sizeof(boost::shared_ptr<IObject>), 0);
+    const boost::shared_ptr<Class> scriptClass =
+        object ? GetClassOfObject(*object) : boost::shared_ptr<Class>();
+    // The user value is the method cache of the object's class, for IndexObjectCached.
+    void* memory = lua_newuserdatauv(state, sizeof(boost::shared_ptr<IObject>), 1);
     new (memory) boost::shared_ptr<IObject>(std::move(object));
     luaL_setmetatable(state, objectMetatable);
+    if (scriptClass) {
+        PushMethodCache(state, scriptClass);
+        lua_setiuservalue(state, -2, 1);
+    }
 }
 
 const boost::shared_ptr<IObject>* ToObjectUserdata(lua_State* state, int index) {

@@ -119,13 +119,22 @@ void PushNativeValue(HostState& host, lua_State* state, const Value& value) {
         lua_pushnil(state);
         return;
     }
-    Value wrapped = value;
-    if (!ConversionRegistry::GetInstance().WrapValue(host.GetSharedContext(), wrapped)) {
+    PushNativeValue(host.GetSharedContext(), state, value);
+}
+
+void PushNativeValue(const boost::shared_ptr<IScriptContext>& context, lua_State* state,
+                     Value value) {
+    if (value.IsEmpty()) {
+        lua_pushnil(state);
+        return;
+    }
+    if (!ConversionRegistry::GetInstance().WrapValue(context, value)) {
+        // WrapValue leaves the value as it was when no wrapper routine applies.
         throw ScriptException(L"A value of type " + value.GetTypeName() +
                               L" cannot be handed to the script: no wrapper routine is "
                               L"registered for it.");
     }
-    PushWrappedValue(state, wrapped);
+    PushWrappedValue(state, value);
 }
 
 }  // namespace Lua

@@ -28,6 +28,9 @@ void PushWrappedValue(lua_State* state, const Value& wrapped);
 /// Wraps a native value for the script and pushes it; an empty value becomes nil. Throws
 /// ScriptException when no wrapper routine applies.
 void PushNativeValue(HostState& host, lua_State* state, const Value& value);
+/// The same with the context native code receives (the host's) at hand, taking the value over.
+void PushNativeValue(const boost::shared_ptr<IScriptContext>& context, lua_State* state,
+                     Value value);
 
 /// The Lua string at `index` as wide text (UTF-8 decoded).
 std::wstring ToWideString(lua_State* state, int index);

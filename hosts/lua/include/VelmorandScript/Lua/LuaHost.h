@@ -49,7 +49,7 @@
 #include <string>
 #include <vector>
 
-// Exported symbols of libVelmorandLua.so (the project builds with hidden visibility).
+/// Exported symbols of libVelmorandLua.so (the project builds with hidden visibility).
 #define VELMORAND_LUA_API __attribute__((visibility("default")))
 
 struct lua_State;
@@ -70,14 +70,16 @@ VELMORAND_LUA_API void RegisterHostRoutines();
 
 /// How a run ended.
 enum class RunStatus {
-    Succeeded,
+    Succeeded,  ///< The script ran to its end.
     /// A Lua error or a ScriptException that no `pcall` caught, or a script that did not load.
     Failed,
     /// The script was aborted by its notification handler or canceled.
     Terminated
 };
 
+/// The outcome of RunFile or RunString.
 struct RunResult {
+    /// How the run ended.
     RunStatus status;
     /// Empty on success; otherwise the error text (with a Lua traceback for Lua errors), or the
     /// text of the abort or cancel. UTF-8.
@@ -107,15 +109,18 @@ public:
     /// Loads and runs a chunk of Lua source.
     RunResult RunString(const std::string& source, const std::string& chunkName);
 
-    /// The underlying state, for embedders that add their own Lua libraries.
+    /// The underlying state, for embedders that add their own Lua libraries. The host keeps its
+    /// own pointer in the extra space of the state's threads (lua_getextraspace): leave it alone.
     lua_State* GetLuaState() const;
 
+    /// The path of the file being run ("stdin" for standard input) or the chunk name.
     std::wstring GetScriptName() const override;
     /// "Lua".
     std::wstring GetScriptLanguage() const override;
     /// Makes the running script stop at its next instruction with the text of
     /// ScriptCancelException. Also takes effect when called before a run starts.
     void CancelScript() override;
+    /// Whether CancelScript was called since the last run ended.
     bool IsCancelRequested() const override;
     /// The Lua global of that name (read without metamethods), as a Value: see the file comment
     /// for the types. An empty value for nil.

@@ -1,0 +1,185 @@
+// Function lookup through a base chain and the call of a found function, against RTTR's method
+// lookup and its cached invoke.
+
+#include "AllocationCounter.h"
+#include "BenchSupport.h"
+
+#include <VelmorandScript/VelmorandScript.h>
+
+#include <benchmark/benchmark.h>
+#include <rttr/registration>
+
+#include <boost/make_shared.hpp>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace VelmorandScript;
+using VelmorandBench::AllocationCount;
+using VelmorandBench::FunctionName;
+using VelmorandBench::ReportAllocations;
+using VelmorandBench::TypeTag;
+
+constexpr int kFunctionsPerClass = 30;
+
+/// Add(double a, double b) -> double, written as a module writes its bindings.
+class AddFunction : public Function {
+public:
+    explicit AddFunction(const wchar_t* className)
+        : Function(L"Add", className, L"Bench", true, InstanceStyle) {
+        const DataType number(typeid(double));
+        AddArgument(Argument(number, L"double", L"a", InputArgument, Value(), nullptr));
+        AddArgument(Argument(number, L"double", L"b", InputArgument, Value(), nullptr));
+        AddArgument(Argument(number, L"double", L"result", ReturnArgument, Value(), nullptr));
+    }
+
+    void Invoke(const Value& /*object*/, std::vector<Value>& arguments) const override {
+        const double sum = GetAs<double>(arguments[0]) + GetAs<double>(arguments[1]);
+        arguments[2] = Value(&sum);
+    }
+};
+
+/// The outermost base defines Add and 29 other functions; each class below it 30 more, so Add
+/// is two bases up from Bench::Derived.
+boost::shared_ptr<Class> DerivedClass() {
+    static const boost::shared_ptr<Class> derived = [] {
+        ClassRegistry& registry = ClassRegistry::GetInstance();
+        auto outer = VelmorandBench::MakeClass(DataType(typeid(TypeTag<100>)), L"Bench::Outer",
+                                               nullptr, L"Outer", kFunctionsPerClass - 1);
+        outer->AddFunction(boost::make_shared<AddFunction>(L"Bench::Outer"));
+        registry.AddClass(outer);
+        registry.AddClass(VelmorandBench::MakeClass(DataType(typeid(TypeTag<101>)),
+                                                    L"Bench::Middle", L"Bench::Outer", L"Middle",
+                                                    kFunctionsPerClass));
+        auto result = VelmorandBench::MakeClass(DataType(typeid(TypeTag<102>)), L"Bench::Derived",
+                                                L"Bench::Middle", L"Derived", kFunctionsPerClass);
+        registry.AddClass(result);
+        registry.CheckClasses();
+        return result;
+    }();
+    return derived;
+}
+
+void BM_FindFunctionTwoBasesUp(benchmark::State& state) {
+    const boost::shared_ptr<Class> derived = DerivedClass();
+    const std::wstring name = L"Add";
+    const boost::shared_ptr<IObject> noObject;
+    if (!derived->FindFunction(name, StaticStyle | InstanceStyle, noObject)) {
+        state.SkipWithError("Add not found");
+        return;
+    }
+    const std::uint64_t allocations = AllocationCount();
+    for (auto _ : state) {
+        boost::shared_ptr<IFunction> function =
+            derived->FindFunction(name, StaticStyle | InstanceStyle, noObject);
+        benchmark::DoNotOptimize(function);
+    }
+    ReportAllocations(state, allocations);
+}
+BENCHMARK(BM_FindFunctionTwoBasesUp);
+
+void BM_FindAndInvokeAdd(benchmark::State& state) {
+    // The class that defines Add itself.
+    (void)DerivedClass();
+    const boost::shared_ptr<Class> calculator =
+        ClassRegistry::GetInstance().FindClassByScriptName(L"Bench::Outer");
+    const std::wstring name = L"Add";
+    const boost::shared_ptr<IObject> noObject;
+    const double a = 1.5;
+    const double b = 2.25;
+    std::vector<Value> arguments{Value(&a), Value(&b), Value()};
+    const Value object;
+    const std::uint64_t allocations = AllocationCount();
+    for (auto _ : state) {
+        const boost::shared_ptr<IFunction> function =
+            calculator->FindFunction(name, StaticStyle | InstanceStyle, noObject);
+        function->Invoke(object, arguments);
+        benchmark::DoNotOptimize(arguments.data());
+    }
+    ReportAllocations(state, allocations);
+    if (GetAs<double>(arguments[2]) != 3.75) {
+        state.SkipWithError("Add computed a wrong sum");
+    }
+}
+BENCHMARK(BM_FindAndInvokeAdd);
+
+// The same shape for RTTR: Add and 29 other methods on the outermost base, 30 on each class
+// below it.
+struct RttrOuter {
+    double Add(double a, double b) { return a + b; }
+    double Other() { return 0.0; }
+    RTTR_ENABLE()
+};
+struct RttrMiddle : RttrOuter {
+    RTTR_ENABLE(RttrOuter)
+};
+struct RttrDerived : RttrMiddle {
+    RTTR_ENABLE(RttrMiddle)
+};
+
+template <class T>
+void RegisterRttrMethods(rttr::registration::class_<T>& registered, const char* prefix, int count) {
+    // RTTR keeps the names it is given by reference.
+    static std::deque<std::string> names;
+    for (int index = 0; index < count; ++index) {
+        names.push_back(prefix + std::to_string(1000 + index));
+        registered.method(names.back(), &RttrOuter::Other);
+    }
+}
+
+void RegisterRttrClasses() {
+    static const bool registered = [] {
+        rttr::registration::class_<RttrOuter> outer("RttrOuter");
+        outer.method("Add", &RttrOuter::Add);
+        RegisterRttrMethods(outer, "Outer", kFunctionsPerClass - 1);
+        rttr::registration::class_<RttrMiddle> middle("RttrMiddle");
+        RegisterRttrMethods(middle, "Middle", kFunctionsPerClass);
+        rttr::registration::class_<RttrDerived> derived("RttrDerived");
+        RegisterRttrMethods(derived, "Derived", kFunctionsPerClass);
+        return true;
+    }();
+    (void)registered;
+}
+
+void BM_RttrGetMethod(benchmark::State& state) {
+    RegisterRttrClasses();
+    const rttr::type type = rttr::type::get<RttrDerived>();
+    if (!type.get_method("Add").is_valid()) {
+        state.SkipWithError("RTTR does not find Add");
+        return;
+    }
+    const std::uint64_t allocations = AllocationCount();
+    for (auto _ : state) {
+        rttr::method method = type.get_method("Add");
+        benchmark::DoNotOptimize(method);
+    }
+    ReportAllocations(state, allocations);
+}
+BENCHMARK(BM_RttrGetMethod);
+
+void BM_RttrInvokeVariadic(benchmark::State& state) {
+    RegisterRttrClasses();
+    const rttr::method add = rttr::type::get<RttrOuter>().get_method("Add");
+    RttrOuter calculator;
+    const rttr::variant a = 1.5;
+    const rttr::variant b = 2.25;
+    const std::vector<rttr::argument> arguments{a, b};
+    rttr::variant result;
+    const std::uint64_t allocations = AllocationCount();
+    for (auto _ : state) {
+        result = add.invoke_variadic(calculator, arguments);
+        benchmark::DoNotOptimize(result);
+    }
+    ReportAllocations(state, allocations);
+    if (result.get_value<double>() != 3.75) {
+        state.SkipWithError("RTTR computed a wrong sum");
+    }
+}
+BENCHMARK(BM_RttrInvokeVariadic);
+
+}  // namespace
+
+BENCHMARK_MAIN();

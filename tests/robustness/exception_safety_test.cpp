@@ -1,0 +1,326 @@
+// Routines, wrapper routines, creators, functions, handlers and host operations that throw, one
+// step after another: the exception must come through unchanged and leave the documented state
+// (the value unchanged, or holding the intermediate value after a first conversion step; the
+// call stack and the registries as they were).
+
+#include "support/TestHost.h"
+
+#include <VelmorandScript/VelmorandScript.h>
+
+#include <boost/make_shared.hpp>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace VelmorandScript {
+namespace Testing {
+namespace {
+
+/// What a throwing hook throws: deliberately no std::exception, so that nothing on the way can
+/// catch and translate it by accident.
+struct HookFailure {
+    std::size_t step;
+};
+
+// The step whose hook throws (0: none), the hooks passed so far, and whether it threw.
+std::size_t g_failingStep = 0;
+std::size_t g_steps = 0;
+bool g_thrown = false;
+
+/// Called by every hook before it does its work.
+void Step() {
+    if (g_failingStep != 0 && ++g_steps == g_failingStep) {
+        g_failingStep = 0;
+        g_thrown = true;
+        throw HookFailure{g_steps};
+    }
+}
+
+/// Runs `scenario` with its 1st, 2nd ... hook throwing until it completes; after each throw,
+/// `check(step)` verifies the state. Returns the number of hooks the completed run passed.
+template <class Scenario, class Check>
+std::size_t SweepThrowingHooks(Scenario scenario, Check check) {
+    for (std::size_t step = 1; step < 1000; ++step) {
+        g_failingStep = step;
+        g_steps = 0;
+        g_thrown = false;
+        bool caught = false;
+        try {
+            scenario();
+        } catch (const HookFailure& failure) {
+            caught = true;
+            EXPECT_EQ(failure.step, step) << "the hook's exception arrived changed";
+        }
+        g_failingStep = 0;
+        if (!g_thrown) {
+            return step - 1;
+        }
+        if (!caught) {
+            ADD_FAILURE() << "the exception of hook " << step << " was swallowed";
+            return step;
+        }
+        check(step);
+    }
+    ADD_FAILURE() << "the scenario never completed";
+    return 0;
+}
+
+struct Gadget {
+    int size;
+};
+struct Token {
+    std::wstring text;
+};
+struct Widget {
+    std::wstring text;
+};
+struct Base {
+    virtual ~Base() = default;
+};
+struct Derived : Base {};
+
+Value GadgetToToken(const Value& source, boost::shared_ptr<IScriptContext>) {
+    Step();
+    const Token token{std::to_wstring(GetAs<Gadget>(source).size)};
+    return Value(&token);
+}
+Value TokenToWidget(const Value& source, boost::shared_ptr<IScriptContext>) {
+    Step();
+    const Widget widget{L"widget " + GetAs<Token>(source).text};
+    return Value(&widget);
+}
+Value WrapToText(const Value& source, boost::shared_ptr<IScriptContext>) {
+    Step();
+    const std::wstring text = L"script sees " + source.GetTypeName();
+    return Value(&text);
+}
+Value PassThrough(const Value& source, boost::shared_ptr<IScriptContext>) {
+    Step();
+    return source;
+}
+Value CreateGadget() {
+    Step();
+    const Gadget gadget{7};
+    return Value(&gadget);
+}
+
+/// A script whose host operations throw in their turn.
+class ThrowingHostContext : public TestScriptContext {
+public:
+    Value GetScriptVariable(const std::wstring& name) override {
+        Step();
+        return TestScriptContext::GetScriptVariable(name);
+    }
+    bool InvokeScriptFunction(const Value& function, const std::vector<Value>& arguments, bool flag,
+                              std::vector<Value>& results) const override {
+        Step();
+        return TestScriptContext::InvokeScriptFunction(function, arguments, flag, results);
+    }
+};
+
+boost::shared_ptr<ThrowingHostContext> MakeContextInCall() {
+    auto context = boost::make_shared<ThrowingHostContext>();
+    context->PushScriptCall(boost::make_shared<TestScriptCall>(L"Robust", L"Run"));
+    return context;
+}
+
+DataType TypeOf(const std::type_info& type) {
+    return DataType(type);
+}
+
+TEST(ExceptionSafety, ConversionRoutinesThatThrowLeaveTheValueOrTheIntermediate) {
+    ConversionRegistry& registry = ConversionRegistry::GetInstance();
+    registry.RegisterDataConversion(TypeOf(typeid(Gadget)), TypeOf(typeid(Token)), &GadgetToToken);
+    registry.RegisterDataConversion(TypeOf(typeid(Token)), TypeOf(typeid(Widget)), &TokenToWidget);
+    registry.RegisterIntermediateConversionDataType(TypeOf(typeid(Token)));
+    const std::size_t conversions = registry.GetConversionCount();
+
+    const Gadget gadget{3};
+    const Value original(&gadget, true);
+    Value value = original;
+    const std::size_t hooks = SweepThrowingHooks(
+        [&] { registry.ConvertValue(TypeOf(typeid(Widget)), MakeContextInCall(), value, true); },
+        [&](std::size_t step) {
+            if (step == 1) {
+                EXPECT_EQ(value.GetValuePtr(), &gadget) << "a failed first step changed it";
+            } else {
+                EXPECT_EQ(value.GetType(), TypeOf(typeid(Token))) << "not the intermediate";
+                EXPECT_EQ(GetAs<Token>(value).text, L"3");
+            }
+            value = original;
+        });
+    EXPECT_EQ(hooks, 2u);
+    EXPECT_EQ(GetAs<Widget>(value).text, L"widget 3");
+    EXPECT_EQ(registry.GetConversionCount(), conversions);
+}
+
+TEST(ExceptionSafety, WrapperRoutinesThatThrowLeaveTheValueOrTheConvertedValue) {
+    ConversionRegistry& registry = ConversionRegistry::GetInstance();
+    registry.RegisterDataConversion(TypeOf(typeid(Gadget)), TypeOf(typeid(Widget)),
+                                    [](const Value& source, boost::shared_ptr<IScriptContext> c) {
+                                        return TokenToWidget(GadgetToToken(source, c), c);
+                                    });
+    registry.RegisterDataWrapperRoutine(TypeOf(typeid(Widget)), &WrapToText);
+    registry.RegisterDataWrapperRoutine(TypeOf(typeid(Base)), &WrapToText);
+
+    // No wrapper of its own: converted to Widget first, then wrapped.
+    const Gadget gadget{5};
+    Value value(&gadget, true);
+    SweepThrowingHooks([&] { registry.WrapValue(MakeContextInCall(), value); },
+                       [&](std::size_t step) {
+                           if (step < 3) {
+                               EXPECT_EQ(value.GetValuePtr(), &gadget);
+                           } else {
+                               EXPECT_EQ(GetAs<Widget>(value).text, L"widget 5");
+                               value = Value(&gadget, true);
+                           }
+                       });
+    EXPECT_EQ(GetAs<std::wstring>(value), L"script sees " + TypeOf(typeid(Widget)).GetName());
+
+    // The declared type's wrapper is cached for the derived type before it runs.
+    const Derived derived;
+    const Base* asBase = &derived;
+    Value object(asBase, true);
+    SweepThrowingHooks([&] { registry.WrapValue(MakeContextInCall(), object); },
+                       [&](std::size_t) {
+                           EXPECT_EQ(object.GetValuePtr(), &derived);
+                           EXPECT_EQ(registry.GetWrapperRoutine(TypeOf(typeid(Derived))),
+                                     &WrapToText);
+                       });
+    EXPECT_EQ(object.GetType(), TypeOf(typeid(std::wstring)));
+}
+
+TEST(ExceptionSafety, CallbacksThatThrowLeaveTheCallStackAndTheArguments) {
+    ConversionRegistry& registry = ConversionRegistry::GetInstance();
+    registry.RegisterDataWrapperRoutine(TypeOf(typeid(Gadget)), &PassThrough);
+    registry.RegisterDataWrapperRoutine(TypeOf(typeid(Widget)), &WrapToText);
+    const auto context = MakeContextInCall();
+    const auto call = context->GetScriptCall();
+    std::size_t scriptCalls = 0;
+    const Value function = MakeScriptFunction(
+        [&scriptCalls](const std::vector<Value>& arguments, std::vector<Value>& results) {
+            Step();
+            ++scriptCalls;
+            results.push_back(arguments.back());
+            return true;
+        });
+
+    const Gadget gadget{1};
+    const Widget widget{L"w"};
+    const std::vector<Value> arguments{Value(&gadget, true), Value(&widget, true)};
+    const long sentinel = 99;
+    std::vector<Value> results{Value(&sentinel, true)};
+    const std::size_t hooks =
+        SweepThrowingHooks([&] { context->CallScriptFunction(function, arguments, true, results); },
+                           [&](std::size_t) {
+                               EXPECT_EQ(context->GetScriptCall(), call);
+                               ASSERT_EQ(results.size(), 1u);
+                               EXPECT_EQ(results[0].GetValuePtr(), &sentinel);
+                               EXPECT_EQ(arguments[0].GetValuePtr(), &gadget);
+                               EXPECT_EQ(arguments[1].GetValuePtr(), &widget);
+                           });
+    EXPECT_EQ(hooks, 4u);  // two wrappers, the host, the script function
+    EXPECT_EQ(scriptCalls, 1u);
+    EXPECT_EQ(results.size(), 2u);
+}
+
+TEST(ExceptionSafety, NotificationsThatThrowComeThroughUnchanged) {
+    StandardConversions::RegisterDataConversions();
+    ConversionRegistry& registry = ConversionRegistry::GetInstance();
+    registry.RegisterDataWrapperRoutine(TypeOf(typeid(long)), &PassThrough);
+    registry.RegisterDataWrapperRoutine(TypeOf(typeid(std::wstring)), &PassThrough);
+    const auto context = MakeContextInCall();
+    const auto call = context->GetScriptCall();
+    long answer = 1;
+    context->SetEventHandler([&answer](const std::vector<Value>&, std::vector<Value>& results) {
+        Step();
+        results.push_back(Value(&answer));
+        return true;
+    });
+
+    bool notified = false;
+    SweepThrowingHooks([&] { notified = context->NotifyScript(L"careful", WarningEvent); },
+                       [&](std::size_t) { EXPECT_EQ(context->GetScriptCall(), call); });
+    EXPECT_TRUE(notified);
+
+    // The precision notice of a standard conversion: a throwing or aborting handler leaves the
+    // converted value as it was.
+    const long big = 123456789;
+    Value value(&big, true);
+    SweepThrowingHooks([&] { registry.ConvertValue(TypeOf(typeid(float)), context, value, true); },
+                       [&](std::size_t) { EXPECT_EQ(value.GetValuePtr(), &big); });
+    EXPECT_EQ(value.GetType(), TypeOf(typeid(float)));
+
+    answer = 0;
+    value = Value(&big, true);
+    try {
+        registry.ConvertValue(TypeOf(typeid(float)), context, value, true);
+        ADD_FAILURE() << "a handler answering 0 must abort the script";
+    } catch (const ScriptAbortException& abort) {
+        EXPECT_NE(abort.GetExceptionMessage().find(L"123456789"), std::wstring::npos);
+    }
+    EXPECT_EQ(value.GetValuePtr(), &big);
+    EXPECT_EQ(context->GetScriptCall(), call);
+}
+
+TEST(ExceptionSafety, DeprecationWarningsThatThrowLeaveTheFunction) {
+    ConversionRegistry& registry = ConversionRegistry::GetInstance();
+    registry.RegisterDataWrapperRoutine(TypeOf(typeid(long)), &PassThrough);
+    registry.RegisterDataWrapperRoutine(TypeOf(typeid(std::wstring)), &PassThrough);
+    const auto context = MakeContextInCall();
+    context->SetEventHandler([](const std::vector<Value>&, std::vector<Value>&) {
+        Step();
+        return true;
+    });
+    const auto renamed = boost::make_shared<DeprecatedRenamedFunction>(
+        L"Old", L"Robust::Thing", L"Robustness", InstanceStyle, L"New");
+    boost::shared_ptr<IFunction> function = renamed;
+
+    bool letThrough = true;
+    SweepThrowingHooks(
+        [&] { letThrough = renamed->PreInvoke(context, L"Robust::Thing", function); },
+        [&](std::size_t) { EXPECT_EQ(function, renamed); });
+    EXPECT_FALSE(letThrough);
+    EXPECT_EQ(function, renamed);
+    EXPECT_FALSE(context->GetInvokedCalls().empty()) << "the warning never reached the script";
+}
+
+TEST(ExceptionSafety, CreatorsAndFunctionsThatThrowLeaveTheirRegistrations) {
+    ValueFactory& factory = ValueFactory::GetFactory();
+    ASSERT_TRUE(factory.AddCreator(TypeOf(typeid(Gadget)), &CreateGadget));
+    Value created;
+    SweepThrowingHooks([&] { created = factory.CreateObject(TypeOf(typeid(Gadget))); },
+                       [&](std::size_t) { EXPECT_TRUE(created.IsEmpty()); });
+    EXPECT_EQ(GetAs<Gadget>(created).size, 7);
+    EXPECT_FALSE(factory.AddCreator(TypeOf(typeid(Gadget)), &CreateGadget)) << "creator lost";
+    EXPECT_TRUE(factory.RemoveCreator(TypeOf(typeid(Gadget))));
+
+    auto thing = boost::make_shared<Class>(TypeOf(typeid(Gadget)), L"Robust::Thing", nullptr,
+                                           L"Robustness", false);
+    thing->AddFunction(boost::make_shared<NativeFunction>(
+        L"Grow", L"Robust::Thing", L"Robustness", false, InstanceStyle,
+        [](const Value& self, std::vector<Value>& arguments) {
+            Step();
+            const int grown = GetAs<Gadget>(self).size + GetAs<int>(arguments.at(0));
+            Step();
+            arguments.at(1) = Value(&grown);
+        }));
+    const Gadget gadget{2};
+    const int by = 3;
+    std::vector<Value> arguments;
+    SweepThrowingHooks(
+        [&] {
+            arguments = {Value(&by), Value()};
+            const auto grow = thing->FindFunction(L"Grow", InstanceStyle, nullptr);
+            ASSERT_TRUE(grow);
+            grow->Invoke(Value(&gadget, true), arguments);
+        },
+        [&](std::size_t) { EXPECT_TRUE(arguments.at(1).IsEmpty()); });
+    EXPECT_EQ(GetAs<int>(arguments.at(1)), 5);
+}
+
+}  // namespace
+}  // namespace Testing
+}  // namespace VelmorandScript

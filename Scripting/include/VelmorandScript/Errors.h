@@ -19,32 +19,63 @@ class IScriptCall;
 namespace Messages {
 /// The module number of the table: every id is (ModuleId << 16) + index.
 constexpr unsigned int ModuleId = 0xED;
-constexpr unsigned int UnknownError = 0xED0000;            ///< "Unknown error."
-constexpr unsigned int ScriptCanceled = 0xED0001;          ///< "Script was canceled."
-constexpr unsigned int NoConversionFrom = 0xED0002;        ///< "No valid conversion from %1."
-constexpr unsigned int NoConversion = 0xED0003;            ///< "No valid conversion from %1 to %2"
-constexpr unsigned int BadCastFromEmpty = 0xED0004;        ///< "Bad cast from empty value to type %1."
-constexpr unsigned int BadCast = 0xED0005;                 ///< "Bad cast from type %1 to type %2."
-constexpr unsigned int UnrelatedObjectType = 0xED0006;     ///< "Unable to cast object from %1 to %2 - ..."
-constexpr unsigned int BaseClassUndefined = 0xED0007;      ///< "Base class %1 of class %2 has not been defined."
-constexpr unsigned int IncompatibleObject = 0xED0008;      ///< "Function %1 was invoked on an object of ..."
-constexpr unsigned int DuplicateFunction = 0xED0009;       ///< "Duplicate function %1 registered on class %2."
-constexpr unsigned int NonApplicableFunction = 0xED000A;   ///< "Call to non-applicable function %1."
-constexpr unsigned int LossOfPrecision = 0xED000B;         ///< "Loss of precision in conversion from %1 to %2 ..."
-constexpr unsigned int StringConversionFailed = 0xED000C;  ///< "Failed to convert the string value %1 to %2."
-constexpr unsigned int NullPointerCast = 0xED000D;         ///< "Invalid cast of null-pointer to expected type %1."
-constexpr unsigned int ArgumentErrorByNumber = 0xED000E;   ///< "%1 (argument #%2, calling %3)."
-constexpr unsigned int ArgumentErrorByName = 0xED000F;     ///< "%1 (argument %2, calling %3)."
-constexpr unsigned int UnknownClass = 0xED0010;            ///< "Unknown class %1."
-constexpr unsigned int UnhandledDocumentType = 0xED0011;   ///< "Unhandled document type %1 - ..."
-constexpr unsigned int StringTypeName = 0xED0012;          ///< "String"
-constexpr unsigned int ClassNamePlaceholder = 0xED0013;    ///< "<Class Name>"
-constexpr unsigned int ArrayTypeName = 0xED0014;           ///< "Array"
-constexpr unsigned int ScriptWasCanceled = 0xED0015;       ///< "The script was canceled."
-constexpr unsigned int DeprecatedReplaced = 0xED0016;      ///< "The API %1::%2 has been deprecated and replaced ..."
-constexpr unsigned int DeprecatedRenamed = 0xED0017;       ///< "The API %1::%2 has been renamed to %1::%3, ..."
-constexpr unsigned int DeprecatedRemoved = 0xED0018;       ///< "The API %1::%2 has been deprecated and removed. ..."
-constexpr unsigned int DeprecatedGeneric = 0xED0019;       ///< "The API %1::%2 has been deprecated and may be ..."
+/// "Unknown error."
+constexpr unsigned int UnknownError = 0xED0000;
+/// "Script was canceled."
+constexpr unsigned int ScriptCanceled = 0xED0001;
+/// "No valid conversion from %1."
+constexpr unsigned int NoConversionFrom = 0xED0002;
+/// "No valid conversion from %1 to %2"
+constexpr unsigned int NoConversion = 0xED0003;
+/// "Bad cast from empty value to type %1."
+constexpr unsigned int BadCastFromEmpty = 0xED0004;
+/// "Bad cast from type %1 to type %2."
+constexpr unsigned int BadCast = 0xED0005;
+/// "Unable to cast object from %1 to %2 - object is not of type %2, it is an unrelated type %3."
+constexpr unsigned int UnrelatedObjectType = 0xED0006;
+/// "Base class %1 of class %2 has not been defined."
+constexpr unsigned int BaseClassUndefined = 0xED0007;
+/// "Function %1 was invoked on an object of an incompatible type %2, not the expected type %3."
+constexpr unsigned int IncompatibleObject = 0xED0008;
+/// "Duplicate function %1 registered on class %2."
+constexpr unsigned int DuplicateFunction = 0xED0009;
+/// "Call to non-applicable function %1."
+constexpr unsigned int NonApplicableFunction = 0xED000A;
+/// "Loss of precision in conversion from %1 to %2 (original value %3 converted to %4)."
+constexpr unsigned int LossOfPrecision = 0xED000B;
+/// "Failed to convert the string value %1 to %2."
+constexpr unsigned int StringConversionFailed = 0xED000C;
+/// "Invalid cast of null-pointer to expected type %1."
+constexpr unsigned int NullPointerCast = 0xED000D;
+/// "%1 (argument #%2, calling %3)."
+constexpr unsigned int ArgumentErrorByNumber = 0xED000E;
+/// "%1 (argument %2, calling %3)."
+constexpr unsigned int ArgumentErrorByName = 0xED000F;
+/// "Unknown class %1."
+constexpr unsigned int UnknownClass = 0xED0010;
+/// "Unhandled document type %1 - a standard VelmorandScript::IDocument is returned instead."
+constexpr unsigned int UnhandledDocumentType = 0xED0011;
+/// "String"
+constexpr unsigned int StringTypeName = 0xED0012;
+/// "<Class Name>"
+constexpr unsigned int ClassNamePlaceholder = 0xED0013;
+/// "Array"
+constexpr unsigned int ArrayTypeName = 0xED0014;
+/// "The script was canceled."
+constexpr unsigned int ScriptWasCanceled = 0xED0015;
+/// "The API %1::%2 has been deprecated and replaced with the non-compatible API(s) %3. Please refer
+/// to the documentation and update your scripts to use the new API(s) instead."
+constexpr unsigned int DeprecatedReplaced = 0xED0016;
+/// "The API %1::%2 has been renamed to %1::%3, which will automatically be called until the script
+/// is updated. Please refer to the documentation and update your scripts to use the renamed API
+/// instead."
+constexpr unsigned int DeprecatedRenamed = 0xED0017;
+/// "The API %1::%2 has been deprecated and removed. Please refer to the documentation and update
+/// your scripts accordingly."
+constexpr unsigned int DeprecatedRemoved = 0xED0018;
+/// "The API %1::%2 has been deprecated and may be removed without notice. Please refer to the
+/// documentation and update your scripts accordingly."
+constexpr unsigned int DeprecatedGeneric = 0xED0019;
 /// The number of messages in the table (indexes 0 to Count - 1).
 constexpr unsigned int Count = 26;
 }  // namespace Messages

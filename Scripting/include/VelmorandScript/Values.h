@@ -173,9 +173,12 @@ public:
     public:
         /// How the holder keeps its native value.
         enum StorageKind : unsigned int {
-            PointerStorage = 0x10,  ///< refers to a value owned elsewhere (TypedInstancePointerData)
-            InstanceStorage = 0x20,  ///< owns a copy (TypedInstanceData)
-            SharedStorage = 0x30     ///< shares it through a shared pointer
+            /// Refers to a value owned elsewhere (TypedInstancePointerData).
+            PointerStorage = 0x10,
+            /// Owns a copy (TypedInstanceData).
+            InstanceStorage = 0x20,
+            /// Shares it through a shared pointer (TypedInstanceSmartPointerData).
+            SharedStorage = 0x30
         };
 
         /// Records the declared and derived types and the StorageKind.

@@ -8,6 +8,9 @@
 /// arguments, invokes functions and wraps their results (Objects.h), and gives native code a way
 /// back into the running script (Context.h). Every failure is a ScriptException (Errors.h).
 
+/// @namespace VelmorandScript
+/// Everything the library offers to application modules and script hosts.
+
 #include <VelmorandScript/Classes.h>
 #include <VelmorandScript/Context.h>
 #include <VelmorandScript/Conversion.h>

@@ -55,6 +55,7 @@
 struct lua_State;
 
 namespace VelmorandScript {
+/// The Lua script host: runs Lua scripts that drive the registered classes.
 namespace Lua {
 
 class HostState;

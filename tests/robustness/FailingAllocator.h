@@ -27,22 +27,11 @@ public:
 /// Runs `operation` with its 1st, 2nd, 3rd ... allocation failing until it completes without
 /// reaching the failing allocation. Each injected failure must come out of `operation` as
 /// std::bad_alloc; after each one `checkAfterFailure(n)` verifies the state. Returns the number
-/// of allocations the completed run made (the failures injected).
-/// How many assertion failures the running test has recorded so far.
-inline int RecordedFailures() {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const ::testing::TestResult* result = test != nullptr ? test->result() : nullptr;
-    int failures = 0;
-    for (int i = 0; result != nullptr && i < result->total_part_count(); ++i) {
-        failures += result->GetTestPartResult(i).failed() ? 1 : 0;
-    }
-    return failures;
-}
-
+/// of allocations the completed run made.
 template <class Operation, class Check>
 std::size_t SweepAllocationFailures(Operation operation, Check checkAfterFailure) {
     constexpr std::size_t kLimit = 100000;
-    const int failuresBefore = RecordedFailures();
+    const bool failedBefore = ::testing::Test::HasFailure();
     for (std::size_t n = 1; n < kLimit; ++n) {
         bool threwBadAlloc = false;
         bool triggered = false;
@@ -65,7 +54,7 @@ std::size_t SweepAllocationFailures(Operation operation, Check checkAfterFailure
             return n - 1;
         }
         checkAfterFailure(n);
-        if (RecordedFailures() != failuresBefore) {
+        if (!failedBefore && ::testing::Test::HasFailure()) {
             ADD_FAILURE() << "state after the failure of allocation " << n << " is wrong";
             return n;
         }

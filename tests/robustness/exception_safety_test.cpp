@@ -1,7 +1,5 @@
 // Routines, wrapper routines, creators, functions, handlers and host operations that throw, one
-// step after another: the exception must come through unchanged and leave the documented state
-// (the value unchanged, or holding the intermediate value after a first conversion step; the
-// call stack and the registries as they were).
+// after another: the exception must come through unchanged and leave the documented state.
 
 #include "support/TestHost.h"
 
@@ -18,18 +16,15 @@ namespace VelmorandScript {
 namespace Testing {
 namespace {
 
-/// What a throwing hook throws: deliberately no std::exception, so that nothing on the way can
-/// catch and translate it by accident.
+/// Deliberately no std::exception, so that nothing on the way can translate it by accident.
 struct HookFailure {
     std::size_t step;
 };
 
-// The step whose hook throws (0: none), the hooks passed so far, and whether it threw.
 std::size_t g_failingStep = 0;
 std::size_t g_steps = 0;
 bool g_thrown = false;
 
-/// Called by every hook before it does its work.
 void Step() {
     if (g_failingStep != 0 && ++g_steps == g_failingStep) {
         g_failingStep = 0;
@@ -38,8 +33,8 @@ void Step() {
     }
 }
 
-/// Runs `scenario` with its 1st, 2nd ... hook throwing until it completes; after each throw,
-/// `check(step)` verifies the state. Returns the number of hooks the completed run passed.
+/// Runs `scenario` with its 1st, 2nd ... hook throwing until it completes; `check(step)` verifies
+/// the state after each throw. Returns the number of hooks the completed run passed.
 template <class Scenario, class Check>
 std::size_t SweepThrowingHooks(Scenario scenario, Check check) {
     for (std::size_t step = 1; step < 1000; ++step) {
@@ -83,18 +78,15 @@ struct Derived : Base {};
 
 Value GadgetToToken(const Value& source, boost::shared_ptr<IScriptContext>) {
     Step();
-    const Token token{std::to_wstring(GetAs<Gadget>(source).size)};
-    return Value(&token);
+    return Make(Token{std::to_wstring(Read<Gadget>(source).size)});
 }
 Value TokenToWidget(const Value& source, boost::shared_ptr<IScriptContext>) {
     Step();
-    const Widget widget{L"widget " + GetAs<Token>(source).text};
-    return Value(&widget);
+    return Make(Widget{L"widget " + Read<Token>(source).text});
 }
 Value WrapToText(const Value& source, boost::shared_ptr<IScriptContext>) {
     Step();
-    const std::wstring text = L"script sees " + source.GetTypeName();
-    return Value(&text);
+    return Make(L"script sees " + source.GetTypeName());
 }
 Value PassThrough(const Value& source, boost::shared_ptr<IScriptContext>) {
     Step();
@@ -102,8 +94,7 @@ Value PassThrough(const Value& source, boost::shared_ptr<IScriptContext>) {
 }
 Value CreateGadget() {
     Step();
-    const Gadget gadget{7};
-    return Value(&gadget);
+    return Make(Gadget{7});
 }
 
 /// A script whose host operations throw in their turn.
@@ -130,54 +121,46 @@ DataType TypeOf(const std::type_info& type) {
     return DataType(type);
 }
 
-TEST(ExceptionSafety, ConversionRoutinesThatThrowLeaveTheValueOrTheIntermediate) {
+TEST(ExceptionSafety, ConversionAndWrapperRoutinesThatThrowLeaveTheDocumentedValue) {
     ConversionRegistry& registry = ConversionRegistry::GetInstance();
     registry.RegisterDataConversion(TypeOf(typeid(Gadget)), TypeOf(typeid(Token)), &GadgetToToken);
     registry.RegisterDataConversion(TypeOf(typeid(Token)), TypeOf(typeid(Widget)), &TokenToWidget);
     registry.RegisterIntermediateConversionDataType(TypeOf(typeid(Token)));
-    const std::size_t conversions = registry.GetConversionCount();
-
-    const Gadget gadget{3};
-    const Value original(&gadget, true);
-    Value value = original;
-    const std::size_t hooks = SweepThrowingHooks(
-        [&] { registry.ConvertValue(TypeOf(typeid(Widget)), MakeContextInCall(), value, true); },
-        [&](std::size_t step) {
-            if (step == 1) {
-                EXPECT_EQ(value.GetValuePtr(), &gadget) << "a failed first step changed it";
-            } else {
-                EXPECT_EQ(value.GetType(), TypeOf(typeid(Token))) << "not the intermediate";
-                EXPECT_EQ(GetAs<Token>(value).text, L"3");
-            }
-            value = original;
-        });
-    EXPECT_EQ(hooks, 2u);
-    EXPECT_EQ(GetAs<Widget>(value).text, L"widget 3");
-    EXPECT_EQ(registry.GetConversionCount(), conversions);
-}
-
-TEST(ExceptionSafety, WrapperRoutinesThatThrowLeaveTheValueOrTheConvertedValue) {
-    ConversionRegistry& registry = ConversionRegistry::GetInstance();
-    registry.RegisterDataConversion(TypeOf(typeid(Gadget)), TypeOf(typeid(Widget)),
-                                    [](const Value& source, boost::shared_ptr<IScriptContext> c) {
-                                        return TokenToWidget(GadgetToToken(source, c), c);
-                                    });
     registry.RegisterDataWrapperRoutine(TypeOf(typeid(Widget)), &WrapToText);
     registry.RegisterDataWrapperRoutine(TypeOf(typeid(Base)), &WrapToText);
 
-    // No wrapper of its own: converted to Widget first, then wrapped.
-    const Gadget gadget{5};
+    // Two steps: a failed second step leaves the intermediate value.
+    const Gadget gadget{3};
     Value value(&gadget, true);
+    EXPECT_EQ(
+        SweepThrowingHooks(
+            [&] {
+                registry.ConvertValue(TypeOf(typeid(Widget)), MakeContextInCall(), value, true);
+            },
+            [&](std::size_t step) {
+                if (step == 1) {
+                    EXPECT_EQ(value.GetValuePtr(), &gadget) << "a failed first step changed it";
+                } else {
+                    EXPECT_EQ(Read<Token>(value).text, L"3") << "not the intermediate";
+                }
+                value = Value(&gadget, true);
+            }),
+        2u);
+    EXPECT_EQ(Read<Widget>(value).text, L"widget 3");
+
+    // No wrapper of its own: converted to Widget first, and that stays if the wrapper fails.
+    const Token token{L"5"};
+    value = Value(&token, true);
     SweepThrowingHooks([&] { registry.WrapValue(MakeContextInCall(), value); },
                        [&](std::size_t step) {
-                           if (step < 3) {
-                               EXPECT_EQ(value.GetValuePtr(), &gadget);
+                           if (step == 1) {
+                               EXPECT_EQ(value.GetValuePtr(), &token);
                            } else {
-                               EXPECT_EQ(GetAs<Widget>(value).text, L"widget 5");
-                               value = Value(&gadget, true);
+                               EXPECT_EQ(Read<Widget>(value).text, L"widget 5");
+                               value = Value(&token, true);
                            }
                        });
-    EXPECT_EQ(GetAs<std::wstring>(value), L"script sees " + TypeOf(typeid(Widget)).GetName());
+    EXPECT_EQ(Read<std::wstring>(value), L"script sees " + TypeOf(typeid(Widget)).GetName());
 
     // The declared type's wrapper is cached for the derived type before it runs.
     const Derived derived;
@@ -189,7 +172,7 @@ TEST(ExceptionSafety, WrapperRoutinesThatThrowLeaveTheValueOrTheConvertedValue) 
                            EXPECT_EQ(registry.GetWrapperRoutine(TypeOf(typeid(Derived))),
                                      &WrapToText);
                        });
-    EXPECT_EQ(object.GetType(), TypeOf(typeid(std::wstring)));
+    EXPECT_TRUE(object.GetType() == TypeOf(typeid(std::wstring)));
 }
 
 TEST(ExceptionSafety, CallbacksThatThrowLeaveTheCallStackAndTheArguments) {
@@ -198,11 +181,9 @@ TEST(ExceptionSafety, CallbacksThatThrowLeaveTheCallStackAndTheArguments) {
     registry.RegisterDataWrapperRoutine(TypeOf(typeid(Widget)), &WrapToText);
     const auto context = MakeContextInCall();
     const auto call = context->GetScriptCall();
-    std::size_t scriptCalls = 0;
-    const Value function = MakeScriptFunction(
-        [&scriptCalls](const std::vector<Value>& arguments, std::vector<Value>& results) {
+    const Value function =
+        MakeScriptFunction([](const std::vector<Value>& arguments, std::vector<Value>& results) {
             Step();
-            ++scriptCalls;
             results.push_back(arguments.back());
             return true;
         });
@@ -222,11 +203,10 @@ TEST(ExceptionSafety, CallbacksThatThrowLeaveTheCallStackAndTheArguments) {
                                EXPECT_EQ(arguments[1].GetValuePtr(), &widget);
                            });
     EXPECT_EQ(hooks, 4u);  // two wrappers, the host, the script function
-    EXPECT_EQ(scriptCalls, 1u);
     EXPECT_EQ(results.size(), 2u);
 }
 
-TEST(ExceptionSafety, NotificationsThatThrowComeThroughUnchanged) {
+TEST(ExceptionSafety, HandlersThatThrowComeThroughUnchanged) {
     StandardConversions::RegisterDataConversions();
     ConversionRegistry& registry = ConversionRegistry::GetInstance();
     registry.RegisterDataWrapperRoutine(TypeOf(typeid(long)), &PassThrough);
@@ -246,12 +226,22 @@ TEST(ExceptionSafety, NotificationsThatThrowComeThroughUnchanged) {
     EXPECT_TRUE(notified);
 
     // The precision notice of a standard conversion: a throwing or aborting handler leaves the
-    // converted value as it was.
+    // value as it was.
     const long big = 123456789;
     Value value(&big, true);
     SweepThrowingHooks([&] { registry.ConvertValue(TypeOf(typeid(float)), context, value, true); },
                        [&](std::size_t) { EXPECT_EQ(value.GetValuePtr(), &big); });
-    EXPECT_EQ(value.GetType(), TypeOf(typeid(float)));
+    EXPECT_TRUE(value.GetType() == TypeOf(typeid(float)));
+
+    const auto renamed = boost::make_shared<DeprecatedRenamedFunction>(
+        L"Old", L"Robust::Thing", L"Robustness", InstanceStyle, L"New");
+    boost::shared_ptr<IFunction> function = renamed;
+    bool letThrough = true;
+    SweepThrowingHooks(
+        [&] { letThrough = renamed->PreInvoke(context, L"Robust::Thing", function); },
+        [&](std::size_t) { EXPECT_EQ(function, renamed); });
+    EXPECT_FALSE(letThrough);
+    EXPECT_EQ(function, renamed);
 
     answer = 0;
     value = Value(&big, true);
@@ -265,60 +255,33 @@ TEST(ExceptionSafety, NotificationsThatThrowComeThroughUnchanged) {
     EXPECT_EQ(context->GetScriptCall(), call);
 }
 
-TEST(ExceptionSafety, DeprecationWarningsThatThrowLeaveTheFunction) {
-    ConversionRegistry& registry = ConversionRegistry::GetInstance();
-    registry.RegisterDataWrapperRoutine(TypeOf(typeid(long)), &PassThrough);
-    registry.RegisterDataWrapperRoutine(TypeOf(typeid(std::wstring)), &PassThrough);
-    const auto context = MakeContextInCall();
-    context->SetEventHandler([](const std::vector<Value>&, std::vector<Value>&) {
-        Step();
-        return true;
-    });
-    const auto renamed = boost::make_shared<DeprecatedRenamedFunction>(
-        L"Old", L"Robust::Thing", L"Robustness", InstanceStyle, L"New");
-    boost::shared_ptr<IFunction> function = renamed;
-
-    bool letThrough = true;
-    SweepThrowingHooks(
-        [&] { letThrough = renamed->PreInvoke(context, L"Robust::Thing", function); },
-        [&](std::size_t) { EXPECT_EQ(function, renamed); });
-    EXPECT_FALSE(letThrough);
-    EXPECT_EQ(function, renamed);
-    EXPECT_FALSE(context->GetInvokedCalls().empty()) << "the warning never reached the script";
-}
-
 TEST(ExceptionSafety, CreatorsAndFunctionsThatThrowLeaveTheirRegistrations) {
     ValueFactory& factory = ValueFactory::GetFactory();
     ASSERT_TRUE(factory.AddCreator(TypeOf(typeid(Gadget)), &CreateGadget));
     Value created;
     SweepThrowingHooks([&] { created = factory.CreateObject(TypeOf(typeid(Gadget))); },
                        [&](std::size_t) { EXPECT_TRUE(created.IsEmpty()); });
-    EXPECT_EQ(GetAs<Gadget>(created).size, 7);
+    EXPECT_EQ(Read<Gadget>(created).size, 7);
     EXPECT_FALSE(factory.AddCreator(TypeOf(typeid(Gadget)), &CreateGadget)) << "creator lost";
     EXPECT_TRUE(factory.RemoveCreator(TypeOf(typeid(Gadget))));
 
-    auto thing = boost::make_shared<Class>(TypeOf(typeid(Gadget)), L"Robust::Thing", nullptr,
-                                           L"Robustness", false);
-    thing->AddFunction(boost::make_shared<NativeFunction>(
+    const auto grow = boost::make_shared<NativeFunction>(
         L"Grow", L"Robust::Thing", L"Robustness", false, InstanceStyle,
         [](const Value& self, std::vector<Value>& arguments) {
             Step();
-            const int grown = GetAs<Gadget>(self).size + GetAs<int>(arguments.at(0));
+            const int grown = Read<Gadget>(self).size + Read<int>(arguments.at(0));
             Step();
-            arguments.at(1) = Value(&grown);
-        }));
+            arguments.at(1) = Make(grown);
+        });
     const Gadget gadget{2};
-    const int by = 3;
     std::vector<Value> arguments;
     SweepThrowingHooks(
         [&] {
-            arguments = {Value(&by), Value()};
-            const auto grow = thing->FindFunction(L"Grow", InstanceStyle, nullptr);
-            ASSERT_TRUE(grow);
+            arguments = {Make(3), Value()};
             grow->Invoke(Value(&gadget, true), arguments);
         },
         [&](std::size_t) { EXPECT_TRUE(arguments.at(1).IsEmpty()); });
-    EXPECT_EQ(GetAs<int>(arguments.at(1)), 5);
+    EXPECT_EQ(Read<int>(arguments.at(1)), 5);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The Lua host pushes a call frame for every native call it dispatches; whatever ends the call
-// (a ScriptException, a Lua error in a callback, a conversion failure, an abort, a cancel) the
-// frame must be popped again, both when the script catches the error and when the run ends.
+// Whatever ends a native call dispatched by the Lua host (a ScriptException, a Lua error in a
+// callback, a conversion failure, an abort, a cancel), its call frame must be popped again.
 
 #include <VelmorandScript/Lua/LuaHost.h>
 #include <VelmorandScript/VelmorandScript.h>
@@ -13,6 +12,7 @@
 
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace VelmorandScript {
@@ -96,21 +96,22 @@ TEST_F(LuaCallFrames, ErrorsCaughtByTheScriptPopTheirFrames) {
 }
 
 TEST_F(LuaCallFrames, RunsEndedFromNativeCodePopEveryFrame) {
-    EXPECT_EQ(Run("Shapes.Script.Fail('uncaught')"), RunStatus::Failed);
-    EXPECT_EQ(Run("function f() Shapes.Script.Fail('uncaught, nested') end\n"
-                  "Shapes.Script.Call('f', 1)"),
-              RunStatus::Failed);
-    EXPECT_EQ(Run("velmorand.on_event(function() return 0 end)\n"
-                  "Shapes.Script.Warn('abort')"),
-              RunStatus::Terminated);
-    EXPECT_EQ(Run("velmorand.on_event(function() return 0 end)\n"
-                  "function f() return Shapes.Script.Warn('abort, nested') end\n"
-                  "pcall(Shapes.Script.Call, 'f', 1)"),
-              RunStatus::Terminated);
-    EXPECT_EQ(Run("Shapes.Script.Cancel()\nwhile true do end"), RunStatus::Terminated);
-    EXPECT_EQ(Run("function f() Shapes.Script.Cancel() end\n"
-                  "pcall(Shapes.Script.Call, 'f', 1)\nwhile true do end"),
-              RunStatus::Terminated);
+    const std::string abort = "velmorand.on_event(function() return 0 end)\n";
+    const std::pair<std::string, RunStatus> rows[] = {
+        {"Shapes.Script.Fail('uncaught')", RunStatus::Failed},
+        {"function f() Shapes.Script.Fail('uncaught, nested') end Shapes.Script.Call('f', 1)",
+         RunStatus::Failed},
+        {abort + "Shapes.Script.Warn('abort')", RunStatus::Terminated},
+        {abort + "function f() return Shapes.Script.Warn('nested') end pcall(Shapes.Script.Call, "
+                 "'f', 1)",
+         RunStatus::Terminated},
+        {"Shapes.Script.Cancel() while true do end", RunStatus::Terminated},
+        {"function f() Shapes.Script.Cancel() end pcall(Shapes.Script.Call, 'f', 1) while true do "
+         "end",
+         RunStatus::Terminated}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(Run(row.first), row.second) << row.first;
+    }
 }
 
 }  // namespace

@@ -29,6 +29,13 @@ VALGRIND = [
 ]
 
 
+# Tests whose retained memory is lost by design once they unload the library: each round of the
+# unload loop with the sample module keeps that round's class registry, which is never destroyed.
+TEST_FILTERS = {
+    "unload_test": ["--gtest_filter=-*WithTheSampleModule*"],
+}
+
+
 def programs_of(build: Path, exclude: str | None):
     """One entry per test program: (executable, working folder, environment)."""
     listing = subprocess.run(
@@ -51,7 +58,8 @@ def programs_of(build: Path, exclude: str | None):
 def run(executable: str, workdir: str, environment: dict, logs: Path):
     log = logs / (Path(executable).name + ".log")
     with open(log, "w") as out:
-        result = subprocess.run(VALGRIND + [executable], cwd=workdir, env=environment,
+        arguments = TEST_FILTERS.get(Path(executable).name, [])
+        result = subprocess.run(VALGRIND + [executable] + arguments, cwd=workdir, env=environment,
                                 stdout=out, stderr=subprocess.STDOUT)
     return executable, result.returncode, log
 

@@ -288,7 +288,8 @@ TEST(AllocationFailure, ListingsAndScriptCallsFailCleanly) {
 
     boost::shared_ptr<const IArray> listing;
     const std::vector<std::pair<std::function<void()>, long>> listings{
-        {[&] { listing = ClassRegistry::GetInstance().GetRegisteredClasses(); }, 2},
+        {[&] { listing = ClassRegistry::GetInstance().GetRegisteredClasses(); },
+         static_cast<long>(ClassRegistry::GetInstance().GetClasses().size())},
         {[&] { listing = gadget->GetClassFunctions(); }, 2},
         {[&] { listing = function->GetFunctionArguments(); }, 1}};
     for (const auto& row : listings) {

@@ -88,7 +88,7 @@ for _, attempt in ipairs({
     print("   " .. text)
 end
 
-step("Introspection: velmorand.classes(), functions(), arguments()")
+step("Listings: velmorand.classes(), functions(), arguments()")
 for _, class in ipairs(velmorand.classes()) do
     if class.name:find("^Shapes::") then
         print("   " .. class.name .. (class.base and (" : " .. class.base) or ""))

@@ -51,6 +51,8 @@ for target in "${targets[@]}"; do
     seeds=fuzz/corpus/$target
     corpus=$build/corpus/$target
     mkdir -p "$corpus" "$seeds"
+    # The example scripts are the Lua target's seeds; copies kept in the repository would drift.
+    [[ $target == fuzz_lua_script ]] && cp examples/*.lua "$corpus"/
     log=$build/$target.log
     dictionary=()
     [[ -f fuzz/$target.dict ]] && dictionary=(-dict="fuzz/$target.dict")

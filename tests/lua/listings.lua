@@ -46,4 +46,4 @@ check.equal(#functions["Move/command"]:arguments(), 2, "void return value left o
 
 check.equal(velmorand.style_name(0x22), "instance | command", "style names")
 check.equal(velmorand.style_name(0), "[empty]", "no style")
-print("introspection ok")
+print("listings ok")

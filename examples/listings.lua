@@ -1,5 +1,5 @@
 -- What the script can learn about the registered classes.
---   velmorand-lua examples/introspection.lua
+--   velmorand-lua examples/listings.lua
 
 for _, class in ipairs(velmorand.classes()) do
     print(class.name .. (class.base and (" : " .. class.base) or ""))

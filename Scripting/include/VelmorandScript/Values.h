@@ -326,6 +326,24 @@ public:
     /// The script-readable name of GetDecoratedType().
     std::wstring GetDecoratedTypeName() const { return GetDecoratedType().GetName(); }
 
+    /// Overwrites the native value with `value` when this Value alone owns a copy of a T: made
+    /// from the address of a T without `byReference` or `isConst`, its holder shared with no
+    /// other Value. Returns false, changing nothing, otherwise. A caller that makes many values
+    /// of one type, such as a script host filling argument vectors call after call, reuses one
+    /// holder this way instead of making a new one each time.
+    template <class T>
+    bool OverwriteSoleCopy(const T& value) {
+        // The derived type recorded at construction must stay right.
+        static_assert(!std::is_polymorphic<T>::value, "only for types without a dynamic type");
+        if (!m_data || (m_flags & ConstFlag) != 0 ||
+            m_data->m_storageKind != Data::InstanceStorage ||
+            &m_data->m_declaredType.GetTypeInfo() != &typeid(T) || m_data.use_count() != 1) {
+            return false;
+        }
+        *static_cast<T*>(m_data->GetValuePtr()) = value;
+        return true;
+    }
+
     /// "[Value @ 0x<address of this Value>]"; unless `brief`, followed by ": <Empty>" or by
     /// ": Type=... DerivedType=... C:c O:o V:v ISP:s Ptr:p".
     std::wstring Dump(bool brief) const;

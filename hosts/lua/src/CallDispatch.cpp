@@ -9,7 +9,10 @@
 
 #include <boost/make_shared.hpp>
 
+#include <cstdint>
 #include <cwchar>
+#include <limits>
+#include <typeinfo>
 #include <vector>
 
 namespace VelmorandScript {
@@ -27,24 +30,22 @@ const wchar_t* TextOrEmpty(const wchar_t* text) {
     return text != nullptr ? text : L"";
 }
 
-// The frame of one call. It keeps the class's and the function's own texts, which live as long
-// as their module, and makes strings of them only when asked.
-class LuaScriptCall : public IScriptCall {
+/// The host's context as native code receives it, fetched only when the call needs it: the
+/// usual call converts and wraps plain numbers and needs no context at all.
+class ContextOnDemand {
 public:
-    LuaScriptCall(const wchar_t* className, const wchar_t* functionName)
-        : m_className(TextOrEmpty(className)), m_functionName(TextOrEmpty(functionName)) {}
+    explicit ContextOnDemand(const HostState& host) : m_host(host) {}
 
-    int UsesArgumentNumbers() const override { return 1; }
-    std::wstring GetCalledClassName() const override { return m_className; }
-    std::wstring GetCalledFunctionName() const override {
-        return std::wstring(m_className) + L"::" + m_functionName;
+    const boost::shared_ptr<IScriptContext>& Get() {
+        if (!m_context) {
+            m_context = m_host.GetSharedContext();
+        }
+        return m_context;
     }
-    /// A renamed function runs under its new name.
-    void Redirect(const wchar_t* functionName) { m_functionName = TextOrEmpty(functionName); }
 
 private:
-    const wchar_t* m_className;
-    const wchar_t* m_functionName;
+    const HostState& m_host;
+    boost::shared_ptr<IScriptContext> m_context;
 };
 
 /// Pushes a call frame and pops it on every way out.
@@ -68,9 +69,10 @@ private:
     IScriptContext& m_context;
 };
 
-const DataType& ContextType() {
-    static const DataType type(typeid(IScriptContext));
-    return type;
+bool IsContextType(const DataType& type) {
+    // A context argument is declared as IScriptContext itself; the names compare equal only
+    // then, and most arguments differ in their first letter.
+    return type == DataType(typeid(IScriptContext));
 }
 
 bool IsVoidType(const Argument& argument) {
@@ -82,7 +84,7 @@ bool IsVoidType(const Argument& argument) {
 
 // An argument the script supplies: inputs, and arguments that carry no direction bit at all.
 bool IsScriptInput(const Argument& argument) {
-    if (argument.GetType() == ContextType()) {
+    if (IsContextType(argument.GetType())) {
         return false;
     }
     const long style = argument.GetStyle();
@@ -104,10 +106,11 @@ std::wstring ScriptTypeOf(const Argument& argument) {
 class ArgumentBuilder {
 public:
     ArgumentBuilder(HostState& host, lua_State* state, const IScriptCall& frame,
-                    const boost::shared_ptr<IScriptContext>& context)
+                    ContextOnDemand& context)
         : m_host(host), m_state(state), m_frame(frame), m_context(context) {}
 
-    /// Fills `values` (empty) with one value per argument descriptor.
+    /// Fills `values` with one value per argument descriptor; slots that are no input end up
+    /// empty. Numbers left in `values` by an earlier call lend their holders.
     void Build(const IFunction& function, int firstArgument, std::vector<Value>& values) {
         const std::vector<Argument>& arguments = function.GetArguments();
         const int top = lua_gettop(m_state);
@@ -116,18 +119,52 @@ public:
         unsigned int number = 0;
         for (std::size_t i = 0; i < arguments.size(); ++i) {
             const Argument& argument = arguments[i];
-            if (argument.GetType() == ContextType()) {
-                values[i] = Value(m_context);
+            if (IsContextType(argument.GetType())) {
+                values[i] = Value(m_context.Get());
             } else if (IsScriptInput(argument)) {
-                values[i] = BuildInput(argument, index, top, number);
+                if (!BuildPlainNumber(argument, index, top, values[i])) {
+                    values[i] = BuildInput(argument, index, top, number);
+                }
                 ++index;
                 ++number;
+            } else if (!values[i].IsEmpty()) {
+                values[i] = Value();
             }
         }
         RejectExtraArguments(index, top, number);
     }
 
 private:
+    /// A Lua number for a double, or a Lua integer within 32 bits for a long, is what the
+    /// general path would make too (the standard conversion of such a long to double is exact),
+    /// so it goes straight into the slot, into the slot's own holder when it has one to spare.
+    bool BuildPlainNumber(const Argument& argument, int index, int top, Value& slot) {
+        if (index > top || lua_type(m_state, index) != LUA_TNUMBER) {
+            return false;
+        }
+        const std::type_info& type = argument.GetType().GetTypeInfo();
+        if (&type == &typeid(double)) {
+            const double number = static_cast<double>(lua_tonumber(m_state, index));
+            if (!slot.OverwriteSoleCopy(number)) {
+                slot = Value(&number);
+            }
+            return true;
+        }
+        if (&type == &typeid(long) && lua_isinteger(m_state, index)) {
+            const lua_Integer integer = lua_tointeger(m_state, index);
+            if (integer < std::numeric_limits<std::int32_t>::min() ||
+                integer > std::numeric_limits<std::int32_t>::max()) {
+                return false;
+            }
+            const long number = static_cast<long>(integer);
+            if (!slot.OverwriteSoleCopy(number)) {
+                slot = Value(&number);
+            }
+            return true;
+        }
+        return false;
+    }
+
     Value BuildInput(const Argument& argument, int index, int top, unsigned int number) {
         const bool given = index <= top;
         if (!given || lua_isnil(m_state, index)) {
@@ -164,8 +201,8 @@ private:
             return value;
         }
         try {
-            ConversionRegistry::GetInstance().ConvertValue(argument.GetType(),
-                                                           m_host.GetSharedContext(), value, true);
+            ConversionRegistry::GetInstance().ConvertValue(argument.GetType(), m_context.Get(),
+                                                           value, true);
         } catch (const ScriptAbortException&) {
             throw;
         } catch (const ScriptCancelException&) {
@@ -193,23 +230,24 @@ private:
     HostState& m_host;
     lua_State* m_state;
     const IScriptCall& m_frame;
-    const boost::shared_ptr<IScriptContext>& m_context;
+    ContextOnDemand& m_context;
 };
 
-// Lends one of the host's spare argument vectors for one call and takes it back, emptied.
-class ArgumentVectorLease {
+// The host's scratch for the call at hand, for as long as the call runs.
+class CallScratchScope {
 public:
-    explicit ArgumentVectorLease(HostState& host)
-        : m_host(host), m_values(host.TakeArgumentVector()) {}
-    ~ArgumentVectorLease() { m_host.ReturnArgumentVector(std::move(m_values)); }
-    ArgumentVectorLease(const ArgumentVectorLease&) = delete;
-    ArgumentVectorLease& operator=(const ArgumentVectorLease&) = delete;
+    explicit CallScratchScope(HostState& host) : m_host(host), m_scratch(host.BeginCall()) {}
+    ~CallScratchScope() { m_host.EndCall(); }
+    CallScratchScope(const CallScratchScope&) = delete;
+    CallScratchScope& operator=(const CallScratchScope&) = delete;
 
-    std::vector<Value>& Get() { return m_values; }
+    CallFrame& Frame() { return *m_scratch.frame; }
+    const boost::shared_ptr<CallFrame>& SharedFrame() const { return m_scratch.frame; }
+    std::vector<Value>& Values() { return m_scratch.values; }
 
 private:
     HostState& m_host;
-    std::vector<Value> m_values;
+    CallScratch& m_scratch;
 };
 
 // Follows deprecations: returns the function to invoke, or an empty pointer when the call is to
@@ -217,7 +255,7 @@ private:
 boost::shared_ptr<IFunction> ResolveDeprecation(const boost::shared_ptr<IScriptContext>& context,
                                                 const CallTarget& target,
                                                 boost::shared_ptr<IFunction> function,
-                                                LuaScriptCall& frame) {
+                                                CallFrame& frame) {
     const std::wstring className = TextOrEmpty(target.scriptClass->GetScriptName());
     for (int renames = 0; (function->GetStyle() & DeprecatedStyle) != 0; ++renames) {
         const auto* deprecated = dynamic_cast<const DeprecatedFunction*>(function.get());
@@ -248,8 +286,16 @@ boost::shared_ptr<IFunction> ResolveDeprecation(const boost::shared_ptr<IScriptC
     return function;
 }
 
+void PushResult(lua_State* state, Value& value, ContextOnDemand& context) {
+    if (value.IsEmpty()) {
+        lua_pushnil(state);
+    } else if (!PushPlainNumber(state, value)) {
+        PushNativeValue(context.Get(), state, std::move(value));
+    }
+}
+
 int PushResults(lua_State* state, const IFunction& function, std::vector<Value>& values,
-                const boost::shared_ptr<IScriptContext>& context) {
+                ContextOnDemand& context) {
     const std::vector<Argument>& arguments = function.GetArguments();
     if (!lua_checkstack(state, static_cast<int>(arguments.size()))) {
         throw ScriptException(L"Too many results for the Lua stack.");
@@ -258,14 +304,14 @@ int PushResults(lua_State* state, const IFunction& function, std::vector<Value>&
     int pushed = 0;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         if ((arguments[i].GetStyle() & ReturnArgument) != 0 && !IsVoidType(arguments[i])) {
-            PushNativeValue(context, state, std::move(values[i]));
+            PushResult(state, values[i], context);
             ++pushed;
         }
     }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const long style = arguments[i].GetStyle();
         if ((style & OutputArgument) != 0 && (style & ReturnArgument) == 0) {
-            PushNativeValue(context, state, std::move(values[i]));
+            PushResult(state, values[i], context);
             ++pushed;
         }
     }
@@ -296,25 +342,24 @@ int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
         throw ScriptException(className + L" has no function named '" + target.functionName +
                               L"' of style " + GetFunctionStyleName(target.styleMask) + L".");
     }
-    boost::shared_ptr<LuaScriptCall> frame =
-        Detail::MakeShared<LuaScriptCall>(target.scriptClass->GetScriptName(), function->GetName());
-    LuaScriptCall& calling = *frame;
-    CallFrameScope frameScope(host.GetOwner(), std::move(frame));
+    CallScratchScope scratch(host);
+    CallFrame& frame = scratch.Frame();
+    frame.Name(target.scriptClass->GetScriptName(), function->GetName());
+    CallFrameScope frameScope(host.GetOwner(), scratch.SharedFrame());
 
-    const boost::shared_ptr<IScriptContext> context = host.GetSharedContext();
+    ContextOnDemand context(host);
     boost::shared_ptr<IFunction> redirected;
     if ((function->GetStyle() & DeprecatedStyle) != 0) {
-        redirected = ResolveDeprecation(context, target, function, calling);
+        redirected = ResolveDeprecation(context.Get(), target, function, frame);
         if (!redirected) {
             return 0;
         }
     }
     const IFunction& called = redirected ? *redirected : *function;
-    ArgumentVectorLease values(host);
-    ArgumentBuilder(host, state, calling, context)
-        .Build(called, target.firstArgument, values.Get());
-    called.Invoke(target.object ? target.object->GetScriptedObject() : Value(), values.Get());
-    return PushResults(state, called, values.Get(), context);
+    std::vector<Value>& values = scratch.Values();
+    ArgumentBuilder(host, state, frame, context).Build(called, target.firstArgument, values);
+    called.Invoke(target.object ? target.object->GetScriptedObject() : Value(), values);
+    return PushResults(state, called, values, context);
 }
 
 }  // namespace Lua

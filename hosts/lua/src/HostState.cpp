@@ -23,7 +23,8 @@ HostState::HostState(LuaContext& owner)
       m_current(m_main),
       m_closing(false),
       m_cancelRequested(0),
-      m_termination(Termination::None) {
+      m_termination(Termination::None),
+      m_callDepth(0) {
     if (m_main == nullptr) {
         throw std::bad_alloc();
     }
@@ -52,24 +53,23 @@ void HostState::Close() {
     m_current = nullptr;
 }
 
-std::vector<Value> HostState::TakeArgumentVector() {
-    if (m_spareArguments.capacity() == 0) {
-        // Calls nest (a callback calls into native code again); a few spares cover the usual
-        // depth.
-        m_spareArguments.reserve(8);
+CallScratch& HostState::BeginCall() {
+    if (m_callDepth == m_scratch.size()) {
+        m_scratch.emplace_back();
     }
-    if (m_spareArguments.empty()) {
-        return std::vector<Value>();
+    CallScratch& scratch = m_scratch[m_callDepth];
+    if (scratch.frame.use_count() != 1) {
+        scratch.frame = Detail::MakeShared<CallFrame>();
     }
-    std::vector<Value> values = std::move(m_spareArguments.back());
-    m_spareArguments.pop_back();
-    return values;
+    ++m_callDepth;
+    return scratch;
 }
 
-void HostState::ReturnArgumentVector(std::vector<Value>&& values) noexcept {
-    values.clear();
-    if (m_spareArguments.size() < m_spareArguments.capacity()) {
-        m_spareArguments.push_back(std::move(values));
+void HostState::EndCall() noexcept {
+    for (Value& value : m_scratch[--m_callDepth].values) {
+        if (!value.IsNumber() || value.IsInsideSmartPointer()) {
+            value = Value();
+        }
     }
 }
 

@@ -4,6 +4,8 @@
 // lua_State (stored in the Lua registry), shared with the references that native code may
 // keep to Lua values.
 
+#include "CallFrame.h"
+
 #include <VelmorandScript/Lua/LuaHost.h>
 
 #include <lua.hpp>
@@ -12,6 +14,8 @@
 #include <boost/shared_ptr.hpp>
 
 #include <csignal>
+#include <cstddef>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -55,11 +59,14 @@ public:
     /// Installs the cancel hook on a thread when a cancel is pending.
     void ArmCancelHook(lua_State* thread) const;
 
-    /// An empty vector for the arguments of one call: one of the spares, so that calls need
-    /// not allocate one each.
-    std::vector<Value> TakeArgumentVector();
-    /// Takes a vector back as a spare, emptied; kept only while there is room for it.
-    void ReturnArgumentVector(std::vector<Value>&& values) noexcept;
+    /// The frame and argument vector of a call into native code that starts now. They are kept
+    /// from call to call, one pair per depth of nested calls: the frame is unshared (a new one
+    /// replaces a frame that native code kept), and the vector may still hold numbers of an
+    /// earlier call, whose holders the call may reuse.
+    CallScratch& BeginCall();
+    /// Ends the innermost call: its values are released, except numbers held by copy, which
+    /// keep nothing else alive.
+    void EndCall() noexcept;
 
     std::wstring scriptName;
 
@@ -73,8 +80,9 @@ private:
     volatile std::sig_atomic_t m_cancelRequested;
     Termination m_termination;
     std::wstring m_terminationMessage;
-    /// Spare argument vectors, room reserved up front so that returning one never allocates.
-    std::vector<std::vector<Value>> m_spareArguments;
+    /// The scratch of each call depth; a deque, so that entries stay put while calls nest.
+    std::deque<CallScratch> m_scratch;
+    std::size_t m_callDepth;
 };
 
 /// Makes a thread the current one for the duration of a call into native code.

@@ -31,6 +31,9 @@ struct MethodBinding {
     boost::shared_ptr<Class> scriptClass;
     boost::shared_ptr<IFunction> function;
     std::wstring name;
+    /// The method cache of the class (lua_topointer): tables do not move, and the registry
+    /// keeps the cache for the life of the state.
+    const void* methodCache = nullptr;
 };
 
 int CollectBinding(lua_State* state) {
@@ -90,7 +93,7 @@ int ReadArrayItem(lua_State* state, const IArray& array) {
     return 1;
 }
 
-// Upvalues: the method's MethodBinding and the method cache of the binding's class.
+// Upvalue: the method's MethodBinding.
 int CallMethod(lua_State* state) {
     const auto* binding =
         static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
@@ -100,8 +103,8 @@ int CallMethod(lua_State* state) {
     // also tells what the userdata is.
     if (lua_type(state, 1) == LUA_TUSERDATA) {
         lua_getiuservalue(state, 1, 1);
-        const bool resolvedClass = lua_rawequal(state, -1, lua_upvalueindex(2)) != 0;
-        lua_pop(state, 1);
+        const bool resolvedClass = lua_topointer(state, -1) == binding->methodCache;
+        lua_settop(state, -2);
         if (resolvedClass) {
             const auto& object =
                 *static_cast<const boost::shared_ptr<IObject>*>(lua_touserdata(state, 1));
@@ -128,9 +131,9 @@ void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& 
                 boost::shared_ptr<IFunction> function, const std::wstring& name) {
     PushMethodCache(state, scriptClass);
     const int cache = lua_gettop(state);
-    PushBinding(state, MethodBinding{scriptClass, std::move(function), name});
-    lua_pushvalue(state, cache);
-    lua_pushcclosure(state, &ProtectedFunction<&CallMethod>, 2);
+    PushBinding(state,
+                MethodBinding{scriptClass, std::move(function), name, lua_topointer(state, cache)});
+    lua_pushcclosure(state, &ProtectedFunction<&CallMethod>, 1);
     lua_pushvalue(state, keyIndex);
     lua_pushvalue(state, -2);
     lua_rawset(state, cache);

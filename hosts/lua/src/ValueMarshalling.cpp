@@ -4,13 +4,16 @@
 #include "LuaReference.h"
 #include "ObjectUserdata.h"
 #include "TableStorage.h"
+#include "WrapperRoutines.h"
 
 #include <Common/Text.h>
 
 #include <boost/make_shared.hpp>
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
+#include <typeinfo>
 
 namespace VelmorandScript {
 namespace Lua {
@@ -25,6 +28,21 @@ Value IntegerValue(lua_Integer number) {
     }
     const double value = static_cast<double>(number);
     return Value(&value);
+}
+
+// Whether values of a number type reach Lua as they are. Wrapper routines are never replaced,
+// so once the type's routine is the host's pass-through it stays so, and the answer is kept.
+template <class T>
+bool PassesUnchanged() {
+    static std::atomic<bool> known{false};
+    if (known.load(std::memory_order_relaxed)) {
+        return true;
+    }
+    const bool unchanged = IsWrappedUnchanged(DataType(typeid(T)));
+    if (unchanged) {
+        known.store(true, std::memory_order_relaxed);
+    }
+    return unchanged;
 }
 
 [[noreturn]] void RaiseNoNativeForm(lua_State* state, int index) {
@@ -112,6 +130,28 @@ void PushWrappedValue(lua_State* state, const Value& wrapped) {
                               L" has no Lua form; its wrapper routine must produce a bool, "
                               L"long, double, String or object value.");
     }
+}
+
+bool PushPlainNumber(lua_State* state, const Value& value) {
+    // WrapValue would log its choice. A null reference (its derived type is void) has no number.
+    if (!value.IsNumber() || IsScripLoggingEnabled()) {
+        return false;
+    }
+    const std::type_info& type = value.GetType().GetTypeInfo();
+    if (&value.GetDerivedType().GetTypeInfo() != &type) {
+        return false;
+    }
+    const void* const number = value.GetValuePtr();
+    if (&type == &typeid(double) && PassesUnchanged<double>()) {
+        lua_pushnumber(state, static_cast<lua_Number>(*static_cast<const double*>(number)));
+    } else if (&type == &typeid(long) && PassesUnchanged<long>()) {
+        lua_pushinteger(state, static_cast<lua_Integer>(*static_cast<const long*>(number)));
+    } else if (&type == &typeid(bool) && PassesUnchanged<bool>()) {
+        lua_pushboolean(state, *static_cast<const bool*>(number) ? 1 : 0);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 void PushNativeValue(HostState& host, lua_State* state, const Value& value) {

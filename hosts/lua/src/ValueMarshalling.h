@@ -32,6 +32,10 @@ void PushNativeValue(HostState& host, lua_State* state, const Value& value);
 void PushNativeValue(const boost::shared_ptr<IScriptContext>& context, lua_State* state,
                      Value value);
 
+/// Pushes a long, double or bool held by `value` as it is, when its wrapper routine is the
+/// host's pass-through and logging is off: what PushNativeValue would push, without a trip
+/// through WrapValue. False, with nothing pushed, for any other value.
+bool PushPlainNumber(lua_State* state, const Value& value);
 /// The Lua string at `index` as wide text (UTF-8 decoded).
 std::wstring ToWideString(lua_State* state, int index);
 /// Pushes wide text as a UTF-8 string.

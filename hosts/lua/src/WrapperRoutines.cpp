@@ -110,5 +110,9 @@ void RegisterWrapperRoutines() {
                                                      &WrapClassInstance);
 }
 
+bool IsWrappedUnchanged(const DataType& type) {
+    return ConversionRegistry::GetInstance().GetWrapperRoutine(type) == &Unchanged;
+}
+
 }  // namespace Lua
 }  // namespace VelmorandScript

@@ -70,7 +70,9 @@ Value ConvertTested(const Value& source, boost::shared_ptr<IScriptContext> conte
 /// Rule P: a string parsed as a number; integers in base 10.
 template <class To>
 Value ParseString(const Value& source, boost::shared_ptr<IScriptContext> /*context*/) {
-    const std::wstring text = GetAs<std::wstring>(source);
+    // Read in place: the routine is registered for String sources only, and the text is not
+    // needed beyond the parse.
+    const std::wstring& text = *CastTo<std::wstring>(&source, true);
     To result{};
     bool parsed;
     if constexpr (Detail::IsFloating<To>) {

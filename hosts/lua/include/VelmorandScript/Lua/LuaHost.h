@@ -25,7 +25,8 @@
 ///   (1-based), `ipairs(a)`, and the methods `count`, `item`, `add`, `insert`, `delete`,
 ///   `replace` and `clear` (indexes 1-based as well).
 /// - Lua values going to native code: nil as an empty value, booleans as `bool`, integers as
-///   `long` when they fit 32 bits (otherwise `double`), floats as `double`, strings as
+///   `long` when they fit 32 bits (otherwise `double`), floats as `double` (any number given
+///   for a `double` argument becomes that `double` directly), strings as
 ///   `std::wstring` (UTF-8 decoded), functions as an opaque reference a native function can hand
 ///   to `CallScriptFunction`, sequences (tables with keys 1..n, and empty tables) as an `IArray`
 ///   over the table, other tables as an `IHash` over their string keys. Both read and write the

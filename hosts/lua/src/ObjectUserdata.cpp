@@ -24,9 +24,14 @@ constexpr long MethodStyles = InstanceStyle | CommandStyle;
 // (by the address of its Class), holding the closures of the methods already resolved in it.
 // Lookups resolved once stay resolved for the life of the Lua state, like its class tables.
 const char methodCachesKey = 0;
+// Keys of light userdata: the mark every object metatable carries, and the field of a method
+// cache's metatable that holds the class's own object metatable, when it has one.
+const char objectMarkKey = 0;
+const char classMetatableKey = 0;
 
 /// What a method closure calls: the function resolved by name in a class. Also anchors a class
-/// in its method cache, with no function, so that the cache's key stays that class.
+/// in the metatable of its method cache, with no function, so that the cache's key stays that
+/// class.
 struct MethodBinding {
     boost::shared_ptr<Class> scriptClass;
     boost::shared_ptr<IFunction> function;
@@ -51,18 +56,7 @@ void PushBinding(lua_State* state, MethodBinding binding) {
 }
 
 /// Pushes the method cache of a class, creating it on first use.
-void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptClass) {
-    lua_rawgetp(state, LUA_REGISTRYINDEX, &methodCachesKey);
-    if (lua_rawgetp(state, -1, scriptClass.get()) != LUA_TTABLE) {
-        lua_pop(state, 1);
-        lua_newtable(state);
-        PushBinding(state, MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L""});
-        lua_rawseti(state, -2, 1);
-        lua_pushvalue(state, -1);
-        lua_rawsetp(state, -3, scriptClass.get());
-    }
-    lua_remove(state, -2);
-}
+void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptClass);
 
 const boost::shared_ptr<IObject>& CheckedObject(lua_State* state, int index) {
     const boost::shared_ptr<IObject>* object = ToObjectUserdata(state, index);
@@ -256,14 +250,104 @@ int ObjectsEqual(lua_State* state) {
     return 1;
 }
 
+// The userdata at `index` when its metatable is one of the object metatables, else null.
+boost::shared_ptr<IObject>* TestObjectUserdata(lua_State* state, int index) {
+    void* memory = lua_touserdata(state, index);
+    if (memory == nullptr || !lua_getmetatable(state, index)) {
+        return nullptr;
+    }
+    const bool marked = lua_rawgetp(state, -1, &objectMarkKey) == LUA_TBOOLEAN;
+    lua_pop(state, 2);
+    return marked ? static_cast<boost::shared_ptr<IObject>*>(memory) : nullptr;
+}
+
 int CollectObject(lua_State* state) {
-    auto* object =
-        static_cast<boost::shared_ptr<IObject>*>(luaL_testudata(state, 1, objectMetatable));
+    boost::shared_ptr<IObject>* object = TestObjectUserdata(state, 1);
     if (object != nullptr) {
         object->~shared_ptr();
         new (object) boost::shared_ptr<IObject>();  // stays valid should the userdata be used again
     }
     return 0;
+}
+
+/// Fills the table on top with what every object metatable has besides __index.
+void SetObjectMetamethods(lua_State* state) {
+    const luaL_Reg metamethods[] = {{"__newindex", &ProtectedFunction<&AssignToObject>},
+                                    {"__len", &ProtectedFunction<&LengthOfObject>},
+                                    {"__tostring", &ProtectedFunction<&ObjectToString>},
+                                    {"__eq", &ProtectedFunction<&ObjectsEqual>},
+                                    {"__gc", &CollectObject},
+                                    {nullptr, nullptr}};
+    luaL_setfuncs(state, metamethods, 0);
+    lua_pushboolean(state, 1);
+    lua_rawsetp(state, -2, &objectMarkKey);
+}
+
+// Whether the objects of a class find their methods by name alone, in a table lookup that Lua
+// makes without calling the host: no property getters anywhere in the chain (they need the
+// object) and plain Class descriptors only (an override of FindFunction may look at the
+// object). Decided when the first object of the class reaches the state.
+bool ResolvesMethodsByNameAlone(const boost::shared_ptr<Class>& scriptClass) {
+    try {
+        for (boost::shared_ptr<Class> current = scriptClass; current;
+             current = current->GetScriptBase()) {
+            if (typeid(*current) != typeid(Class)) {
+                return false;
+            }
+        }
+        FunctionMap functions;
+        scriptClass->GetAllFunctions(functions);
+        for (const auto& entry : functions) {
+            if ((entry.first.second & PropertyGetStyle) != 0) {
+                return false;
+            }
+        }
+        return true;
+    } catch (const ScriptException&) {
+        return false;  // an unregistered base: IndexObject reports it on use
+    }
+}
+
+// __index of a method cache, for the objects of a class that resolves methods by name alone
+// (upvalue: the class's anchor binding). Resolves and caches a method, as IndexObject does.
+int ResolveMethod(lua_State* state) {
+    const auto* anchor =
+        static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
+    if (lua_type(state, 2) != LUA_TSTRING) {
+        throw ScriptException(L"Native objects are indexed by property or method name, not by a " +
+                              Common::ToWString(luaL_typename(state, 2)) + L".");
+    }
+    const std::wstring name = ToWideString(state, 2);
+    if (boost::shared_ptr<IFunction> method = FindScriptFunction(
+            anchor->scriptClass, name, MethodStyles, boost::shared_ptr<IObject>())) {
+        PushMethod(state, 2, anchor->scriptClass, std::move(method), name);
+        return 1;
+    }
+    throw ScriptException(std::wstring(anchor->scriptClass->GetScriptName()) +
+                          L" has no property or method named '" + name + L"'.");
+}
+
+void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptClass) {
+    lua_rawgetp(state, LUA_REGISTRYINDEX, &methodCachesKey);
+    if (lua_rawgetp(state, -1, scriptClass.get()) != LUA_TTABLE) {
+        lua_pop(state, 1);
+        lua_newtable(state);  // the cache
+        lua_newtable(state);  // its metatable
+        PushBinding(state, MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L""});
+        lua_pushcclosure(state, &ProtectedFunction<&ResolveMethod>, 1);
+        lua_setfield(state, -2, "__index");
+        if (ResolvesMethodsByNameAlone(scriptClass)) {
+            lua_newtable(state);  // the class's object metatable: methods come from the cache
+            SetObjectMetamethods(state);
+            lua_pushvalue(state, -3);
+            lua_setfield(state, -2, "__index");
+            lua_rawsetp(state, -2, &classMetatableKey);
+        }
+        lua_setmetatable(state, -2);
+        lua_pushvalue(state, -1);
+        lua_rawsetp(state, -3, scriptClass.get());
+    }
+    lua_remove(state, -2);
 }
 
 }  // namespace
@@ -277,33 +361,39 @@ void RegisterObjectMetatable(lua_State* state) {
     lua_rawsetp(state, LUA_REGISTRYINDEX, &methodCachesKey);
 
     luaL_newmetatable(state, objectMetatable);
-    const luaL_Reg metamethods[] = {{"__index", &IndexObjectCached},
-                                    {"__newindex", &ProtectedFunction<&AssignToObject>},
-                                    {"__len", &ProtectedFunction<&LengthOfObject>},
-                                    {"__tostring", &ProtectedFunction<&ObjectToString>},
-                                    {"__eq", &ProtectedFunction<&ObjectsEqual>},
-                                    {"__gc", &CollectObject},
-                                    {nullptr, nullptr}};
-    luaL_setfuncs(state, metamethods, 0);
+    SetObjectMetamethods(state);
+    lua_pushcfunction(state, &IndexObjectCached);
+    lua_setfield(state, -2, "__index");
     lua_pop(state, 1);
 }
 
 void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
     const boost::shared_ptr<Class> scriptClass =
         object ? GetClassOfObject(*object) : boost::shared_ptr<Class>();
-    // The user value is the method cache of the object's class, for IndexObjectCached.
+    const bool isArray = dynamic_cast<const IArray*>(object.get()) != nullptr;
+    // The user value is the method cache of the object's class, for IndexObjectCached and
+    // CallMethod.
     void* memory = lua_newuserdatauv(state, sizeof(boost::shared_ptr<IObject>), 1);
     new (memory) boost::shared_ptr<IObject>(std::move(object));
-    luaL_setmetatable(state, objectMetatable);
-    if (scriptClass) {
-        PushMethodCache(state, scriptClass);
-        lua_setiuservalue(state, -2, 1);
+    if (!scriptClass) {
+        luaL_setmetatable(state, objectMetatable);
+        return;
     }
+    PushMethodCache(state, scriptClass);
+    // Arrays are also indexed by number, which the class's own metatable does not answer.
+    lua_getmetatable(state, -1);
+    if (isArray || lua_rawgetp(state, -1, &classMetatableKey) != LUA_TTABLE) {
+        lua_settop(state, -2 - (isArray ? 0 : 1));
+        luaL_getmetatable(state, objectMetatable);
+    } else {
+        lua_remove(state, -2);
+    }
+    lua_setmetatable(state, -3);
+    lua_setiuservalue(state, -2, 1);
 }
 
 const boost::shared_ptr<IObject>* ToObjectUserdata(lua_State* state, int index) {
-    const auto* object = static_cast<const boost::shared_ptr<IObject>*>(
-        luaL_testudata(state, index, objectMetatable));
+    const boost::shared_ptr<IObject>* object = TestObjectUserdata(state, index);
     return object != nullptr && *object ? object : nullptr;
 }
 

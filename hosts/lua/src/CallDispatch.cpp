@@ -82,12 +82,9 @@ bool IsVoidType(const Argument& argument) {
            Common::CompareNoCase(scriptType, L"void", std::wstring::npos) == 0;
 }
 
-// An argument the script supplies: inputs, and arguments that carry no direction bit at all.
-bool IsScriptInput(const Argument& argument) {
-    if (IsContextType(argument.GetType())) {
-        return false;
-    }
-    const long style = argument.GetStyle();
+// Whether an argument that is no context is one the script supplies: inputs, and arguments
+// that carry no direction bit at all.
+bool IsScriptInputStyle(long style) {
     if ((style & ReturnArgument) != 0) {
         return false;
     }
@@ -121,7 +118,7 @@ public:
             const Argument& argument = arguments[i];
             if (IsContextType(argument.GetType())) {
                 values[i] = Value(m_context.Get());
-            } else if (IsScriptInput(argument)) {
+            } else if (IsScriptInputStyle(argument.GetStyle())) {
                 if (!BuildPlainNumber(argument, index, top, values[i])) {
                     values[i] = BuildInput(argument, index, top, number);
                 }

@@ -1,17 +1,82 @@
-#include "support/ClassTestHelpers.h"
-#include "support/ScriptErrorText.h"
-
-#include <VelmorandScript/Errors.h>
+#include "support/TestHost.h"
 
 #include <gtest/gtest.h>
 
 using namespace VelmorandScript;
 using namespace VelmorandScript::Testing;
 
+namespace {
+
+struct Animal {
+    virtual ~Animal() = default;
+};
+struct Dog : Animal {};
+struct Kitten : Animal {};
+
+ClassRegistry& Registry() {
+    return ClassRegistry::GetInstance();
+}
+
+/// A function whose Check appends "<class>.<function>" to a log, and whose Invoke insists on an
+/// int object, as a module's own descriptor would.
+struct TestFunction : Function {
+    TestFunction(const wchar_t* name, std::vector<std::wstring>* log)
+        : Function(name, L"", L"TestModule", true, InstanceStyle), log(log) {}
+    void Invoke(const Value& object, std::vector<Value>&) const override {
+        CheckNonNullObject(object.GetValuePtr(), object, DataType(typeid(int)));
+    }
+    void Check(const Class* owner, const FunctionTable*) const override {
+        log->push_back(std::wstring(owner->GetScriptName()) + L"." + GetName());
+    }
+    std::vector<std::wstring>* log;
+};
+
+}  // namespace
+
+TEST(FunctionTableTest, LookupTakesTheLowestRequestedBitThatTheFirstFittingEntryHas) {
+    const auto owner = MakeClass<1>(L"TableShape");
+    const auto size = MakeFunction(L"Size", 0x8), both = MakeFunction(L"Both", 0x3);
+    const auto staticRun = MakeFunction(L"Run", 0x1), instanceRun = MakeFunction(L"Run", 0x2);
+    const auto command = MakeFunction(L"Value", 0x21), onWrapper = MakeFunction(L"Draw", 0x802);
+    const auto move = MakeFunction(L"Move", 0x2), moveAgain = MakeFunction(L"Move", 0x6);
+    for (const auto& function :
+         {size, both, instanceRun, staticRun, command, onWrapper, move, moveAgain}) {
+        owner->AddFunction(function);
+    }
+    EXPECT_TRUE(onWrapper->GetStyle() == 0x2 && onWrapper->IsImplementedOnWrapper());
+    const struct {
+        const wchar_t* name;
+        long mask;
+        boost::shared_ptr<IFunction> expected;
+    } rows[] = {
+        {L"Size", 0x2, nullptr},   {L"size", 0x8, nullptr},    {L"Both", 0x2, both},
+        {L"Run", 0x3, staticRun},  {L"Run", 0x2, instanceRun}, {L"Value", 0x20, command},
+        {L"Value", 0x8, nullptr},  {L"Draw", 0x2, onWrapper},  {L"Draw", 0x800, nullptr},
+        {L"Move", 0x2, moveAgain},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(owner->FindFunction(row.name, row.mask, nullptr), row.expected)
+            << row.name << " mask " << row.mask;
+    }
+    // An equivalent key replaces the function but keeps the first key.
+    FunctionMap all;
+    owner->GetAllFunctions(all);
+    EXPECT_EQ(all.size(), 7u);
+    EXPECT_EQ(all.find(FunctionKey(L"Move", 0x6))->first, FunctionKey(L"Move", 0x2));
+
+    std::vector<Value> arguments;
+    EXPECT_EQ(ScriptErrorText([&] {
+                  TestFunction(L"Twice", nullptr)
+                      .Invoke(Value(static_cast<const long*>(nullptr), true), arguments);
+              }),
+              L"Function Twice was invoked on an object of an incompatible type long, not the "
+              L"expected type int.");
+}
+
 TEST(ClassTest, BaseChainIsSearchedInMaskOrderAndKeepsOutermostDescriptors) {
-    const auto root = RegisterClass<1>(L"ChainRoot", L"");
-    const auto middle = RegisterClass<2>(L"ChainMiddle", L"ChainRoot");
-    const auto leaf = MakeClass<3>(L"ChainLeaf", L"ChainMiddle");
+    const auto root = RegisterClass<2>(L"ChainRoot", L"");
+    const auto middle = RegisterClass<3>(L"ChainMiddle", L"ChainRoot");
+    const auto leaf = MakeClass<4>(L"ChainLeaf", L"ChainMiddle");
     const auto rootRun = MakeFunction(L"Run", 0x2), rootStop = MakeFunction(L"Stop", 0x2);
     const auto middleRun = MakeFunction(L"Run", 0x2), leafRun = MakeFunction(L"Run", 0x1);
     root->AddFunction(rootRun);
@@ -19,23 +84,9 @@ TEST(ClassTest, BaseChainIsSearchedInMaskOrderAndKeepsOutermostDescriptors) {
     middle->AddFunction(middleRun);
     leaf->AddFunction(leafRun);
     leaf->AddFunction(MakeFunction(L"Size", PropertyGetStyle));
-    EXPECT_FALSE(root->GetScriptBase());
-
-    const struct {
-        boost::shared_ptr<Class> owner;
-        const wchar_t* name;
-        long mask;
-        boost::shared_ptr<IFunction> expected;
-    } rows[] = {
-        {leaf, L"Run", 0x2, middleRun},      {leaf, L"Run", 0x1, leafRun},
-        {leaf, L"Run", 0x3, leafRun},        {middle, L"Run", 0x3, middleRun},
-        {root, L"Run", 0x3, rootRun},        {leaf, L"Stop", 0x2, rootStop},
-        {leaf, L"Walk", StyleMask, nullptr},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.owner->FindFunction(row.name, row.mask, nullptr), row.expected)
-            << row.owner->GetScriptName() << "." << row.name << " mask " << row.mask;
-    }
+    EXPECT_EQ(leaf->FindFunction(L"Run", 0x2, nullptr), middleRun);
+    EXPECT_EQ(leaf->FindFunction(L"Run", 0x3, nullptr), leafRun);
+    EXPECT_EQ(leaf->FindFunction(L"Stop", 0x2, nullptr), rootStop);
     // Entries already present, and the outermost of a redefined function, are kept.
     const auto callerSize = MakeFunction(L"Size", PropertyGetStyle);
     FunctionMap all{{FunctionKey(L"Size", PropertyGetStyle), callerSize}};
@@ -44,27 +95,71 @@ TEST(ClassTest, BaseChainIsSearchedInMaskOrderAndKeepsOutermostDescriptors) {
                                 {FunctionKey(L"Run", 0x1), leafRun},
                                 {FunctionKey(L"Size", PropertyGetStyle), callerSize},
                                 {FunctionKey(L"Stop", 0x2), rootStop}}));
-}
 
-TEST(ClassTest, UnregisteredBaseFailsUntilItIsRegistered) {
-    const auto base = MakeClass<4>(L"LateBase");
-    const auto derived = MakeClass<5>(L"LateDerived", L"LateBase");
+    // An unregistered base fails only when the own table has no match, and until it is added.
+    const auto base = MakeClass<5>(L"LateBase");
+    const auto derived = MakeClass<6>(L"LateDerived", L"LateBase");
     derived->AddFunction(MakeFunction(L"Own", InstanceStyle));
     base->AddFunction(MakeFunction(L"Inherited", InstanceStyle));
-    EXPECT_EQ(ScriptErrorText([&] { derived->GetScriptBase(); }),
-              L"Base class LateBase of class LateDerived has not been defined.");
-    // The base is consulted only when the own table has no match.
     EXPECT_TRUE(derived->FindFunction(L"Own", 0x2, nullptr));
-    EXPECT_THROW(derived->FindFunction(L"Inherited", 0x2, nullptr), ScriptException);
-    ClassRegistry::GetInstance().AddClass(base);
+    EXPECT_EQ(ScriptErrorText([&] { derived->FindFunction(L"Inherited", 0x2, nullptr); }),
+              L"Base class LateBase of class LateDerived has not been defined.");
+    Registry().AddClass(base);
     EXPECT_TRUE(derived->FindFunction(L"Inherited", 0x2, nullptr));
 }
 
-TEST(ClassTest, CopiesShareTheFunctionTable) {
-    const auto original = MakeClass<6>(L"Shared");
-    const auto copy = boost::make_shared<Class>(*original);
-    original->AddFunction(MakeFunction(L"First", InstanceStyle));
-    copy->AddFunction(MakeFunction(L"Second", InstanceStyle));
-    EXPECT_TRUE(copy->FindFunction(L"First", 0x2, nullptr));
-    EXPECT_TRUE(original->FindFunction(L"Second", 0x2, nullptr));
+TEST(ClassRegistryTest, FirstRegistrationKeepsEachKeyAndTypesFindOnlyTheirOwnClass) {
+    const auto first = RegisterClass<10>(L"Duplicate");
+    const auto sameName = RegisterClass<11>(L"Duplicate");
+    const auto sameType = RegisterClass<10>(L"DuplicateType");
+    EXPECT_EQ(Registry().FindClassByScriptName(L"Duplicate"), first);
+    EXPECT_EQ(Registry().FindClassByScriptName(L"DuplicateType"), sameType);
+    EXPECT_EQ(Registry().FindClassByCppType(Make(TypeTag<10>())), first);
+    EXPECT_EQ(Registry().FindClassByCppType(Make(TypeTag<11>())), sameName);
+    EXPECT_FALSE(Registry().FindClassByScriptName(L"duplicate"));
+
+    // The derived type is looked up first, then the declared one; bases are never walked.
+    const auto animal =
+        boost::make_shared<Class>(DataType(typeid(Animal)), L"Animal", nullptr, L"", false);
+    const auto dog = boost::make_shared<Class>(DataType(typeid(Dog)), L"Dog", nullptr, L"", false);
+    Registry().AddClass(animal);
+    Registry().AddClass(dog);
+    const Dog rex;
+    const Kitten tom;
+    EXPECT_EQ(Registry().FindClassByCppType(Value(static_cast<const Animal*>(&rex), true)), dog);
+    EXPECT_EQ(Registry().FindClassByCppType(Value(static_cast<const Animal*>(&tom), true)), animal);
+    EXPECT_FALSE(Registry().FindClassByCppType(Value(&tom, true)));
+}
+
+TEST(ClassRegistryTest, CheckClassesRunsInNameOrderAndStopsAtTheFirstFailure) {
+    static std::vector<std::wstring> log;  // the registered functions outlive the test
+    for (const auto& added : {MakeClass<20>(L"Order::C"), MakeClass<21>(L"Order::B", L"Order::Gap"),
+                              MakeClass<22>(L"Order::A")}) {
+        added->AddFunction(boost::make_shared<TestFunction>(L"F", &log));
+        Registry().AddClass(added);
+    }
+    EXPECT_EQ(ScriptErrorText([] { Registry().CheckClasses(); }),
+              L"Base class Order::Gap of class Order::B has not been defined.");
+    EXPECT_EQ(log, std::vector<std::wstring>{L"Order::A.F"});
+    log.clear();
+    RegisterClass<23>(L"Order::Gap");
+    Registry().CheckClasses();
+    EXPECT_EQ(log, (std::vector<std::wstring>{L"Order::A.F", L"Order::B.F", L"Order::C.F"}));
+    // A function finds its owning class only once that is registered.
+    const auto function = MakeFunction(L"Speak", InstanceStyle, L"Order::Late");
+    EXPECT_FALSE(function->GetOwningClass());
+    EXPECT_EQ(function->GetOwningClass(), RegisterClass<24>(L"Order::Late"));
+}
+
+// Classes are never removed, so a registered cycle stays: this test must come last.
+TEST(ClassRegistryTest, CyclesAreRejectedNamingTheirMembers) {
+    const auto checkFailure = [] { return ScriptErrorText([] { Registry().CheckClasses(); }); };
+    Registry().AddClass(MakeClass<30>(L"Cycle::B", L"Cycle::A"));
+    Registry().AddClass(MakeClass<31>(L"Cycle::A", L"Cycle::B"));
+    EXPECT_EQ(checkFailure(), L"Cycle of base classes: Cycle::A -> Cycle::B -> Cycle::A.");
+    // Entering the cycle from outside names only the classes of the cycle.
+    Registry().AddClass(MakeClass<32>(L"Cycle::0", L"Cycle::B"));
+    EXPECT_EQ(checkFailure(), L"Cycle of base classes: Cycle::B -> Cycle::A -> Cycle::B.");
+    Registry().AddClass(MakeClass<33>(L"Cycle", L"Cycle"));
+    EXPECT_EQ(checkFailure(), L"Cycle of base classes: Cycle -> Cycle.");
 }

@@ -30,38 +30,27 @@ TEST(CfxFormatTest, FillsPlaceholdersInOnePassAndWritesNumbersShortest) {
     format << L"%2" << L"b";
     EXPECT_EQ(format.ToString(), L"%2 and b|b%2b|%3 %9 %0 %a 100% %|%20");
 
-    Common::CfxFormat noPattern;
-    EXPECT_EQ(noPattern.ToString(), L"");
-    noPattern << L"%1 stays" << L"ignored";
-    EXPECT_EQ(noPattern.ToString(), L"%1 stays");
-
-    Common::CfxFormat streamed(std::wstring(L"%1 %2 %3 %4 [%5]"));
-    streamed.Append(-42).Append(true);
+    Common::CfxFormat streamed(std::wstring(L"%1 %2 [%3]"));
     streamed.Stream() << std::hex << 255;
     streamed.AfterInsertion();
     streamed.Append(255);  // the hexadecimal mode must not leak into this insertion
     streamed.AfterInsertion();
-    EXPECT_EQ(streamed.ToString(), L"-42 1 ff 255 []");
+    EXPECT_EQ(streamed.ToString(), L"ff 255 []");
 
     Common::CfxFormat numbers(std::wstring(L"%1 %2 %3 %4 %5 %6 %7 %8 %9"));
     numbers << 2.5 << 1e300 << -0.0 << 123456789.0 << 0.000001 << 1e21 << 1e-7
-            << -std::numeric_limits<double>::infinity() << -std::nan("");
-    EXPECT_EQ(numbers.ToString(), L"2.5 1e+300 -0 123456789 0.000001 1e+21 1e-07 -inf nan");
+            << -std::numeric_limits<double>::infinity() << 0.1f;
     // Floats are written at their own precision, not widened to double first.
-    Common::CfxFormat floats(std::wstring(L"%1 %2"));
-    floats << 16777216.0f << 0.1f;
-    EXPECT_EQ(floats.ToString(), L"16777216 0.1");
+    EXPECT_EQ(numbers.ToString(), L"2.5 1e+300 -0 123456789 0.000001 1e+21 1e-07 -inf 0.1");
 }
 
-TEST(StringTableTest, TablesResolveIdsOnlyWhileTheyLive) {
+TEST(StringTableTest, TablesResolveIdsOnlyWhileTheyLiveAndTheFirstRegisteredWins) {
     Common::StringLoader& loader = Common::StringLoader::Instance();
     EXPECT_EQ(loader.GetString(Id(0x10000)), L"static");
-    EXPECT_FALSE(loader.HasString(Id(0)));
     {
         Common::StaticStringTable first(kModule, kFirstEntries, 2);
         {
             Common::StaticStringTable second(kModule, kSecondEntries, 2);
-            // The table registered first wins an id both hold.
             EXPECT_EQ(loader.GetString(Id(1)), kFirstEntries[1].text);
             EXPECT_EQ(loader.GetString(Id(2)), L"second two");
             Common::CfxFormat format(Id(1));
@@ -82,12 +71,11 @@ TEST(StringTableTest, TablesResolveIdsOnlyWhileTheyLive) {
 }
 
 TEST(CommonTextTest, ExceptionsAndUtf8) {
-    const std::wstring message = L"Gr\u00f6\u00dfe \u20ac \U0001F600\u07FF\uFFFF\U0010FFFF";
+    const std::wstring message = L"Gr\u00f6\u00dfe \u20ac \U0001F600\U0010FFFF";
     const std::string utf8 =
         "Gr\xC3\xB6\xC3\x9F"
-        "e \xE2\x82\xAC \xF0\x9F\x98\x80\xDF\xBF\xEF\xBF\xBF\xF4\x8F\xBF\xBF";
-    Common::Exception exception(nullptr, 0, L"other", 0);
-    exception = Common::Exception("source.cpp", 12, message, 7);
+        "e \xE2\x82\xAC \xF0\x9F\x98\x80\xF4\x8F\xBF\xBF";
+    const Common::Exception exception("source.cpp", 12, message, 7);
     EXPECT_EQ(exception.what(), utf8);
     EXPECT_EQ(exception.GetExceptionMessage(), message);
     EXPECT_EQ(Common::ToWString(utf8), message);
@@ -95,21 +83,17 @@ TEST(CommonTextTest, ExceptionsAndUtf8) {
     // Each input is followed by "A"; the number is how many replacement characters come first.
     const std::pair<const char*, std::size_t> invalid[] = {
         {"\x80", 1},              // stray continuation byte
-        {"\xC0\x80", 2},          // overlong two-byte form
-        {"\xF0\x8F\xBF\xBF", 4},  // overlong four-byte form
-        {"\xED\xA0\x80", 3},      // surrogate
+        {"\xC0\x80", 2},          // overlong form
         {"\xF4\x90\x80\x80", 4},  // past U+10FFFF
-        {"\xF5\xFF", 2},          // never valid
         {"\xE2\x82", 2}};         // cut short
     for (const auto& [bytes, replaced] : invalid) {
         EXPECT_EQ(Common::ToWString(std::string(bytes) + "A"),
                   std::wstring(replaced, L'\uFFFD') + L"A");
     }
-    const std::wstring notScalar{L'a', static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000),
-                                 static_cast<wchar_t>(-1), L'b'};
-    EXPECT_EQ(Common::ToUtf8(notScalar), "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\x62");
+    EXPECT_EQ(Common::ToUtf8(std::wstring{L'a', static_cast<wchar_t>(0xD800)}), "a\xEF\xBF\xBD");
 }
 
+// Integers take a base, reals none; a rejected text leaves the output alone.
 template <class Number, class... Base>
 void ExpectParsed(const std::wstring& text, Number expected, Base... base) {
     Number result{};
@@ -117,7 +101,6 @@ void ExpectParsed(const std::wstring& text, Number expected, Base... base) {
     EXPECT_EQ(result, expected) << Common::ToUtf8(text);
 }
 
-// Integers take a base, reals none; a rejected text leaves the output alone.
 template <class Number, class... Base>
 void ExpectRejected(std::initializer_list<const wchar_t*> texts, Base... base) {
     for (const wchar_t* text : texts) {
@@ -133,9 +116,8 @@ void CheckIntegerParsing() {
     ExpectParsed<Signed>(L"-2147483648", -2147483647 - 1, 10);
     ExpectParsed<Signed>(L"-80000000", -2147483647 - 1, 16);
     ExpectParsed<Signed>(L"zZ", 35 * 36 + 35, 36);
-    ExpectRejected<Signed>({L"2147483648", L"", L"+", L" 1", L"1 ", L"1.0", L"+-1", L"\uFF11"}, 10);
+    ExpectRejected<Signed>({L"2147483648", L"", L" 1", L"1 ", L"1.0", L"+-1", L"\uFF11"}, 10);
     ExpectRejected<Signed>({L"0xff", L"80000000"}, 16);
-    ExpectRejected<Signed>({L"1"}, 37);
     ExpectParsed<Unsigned>(L"+4294967295", 4294967295u, 10);
     ExpectRejected<Unsigned>({L"4294967296", L"-1", L"-0"}, 10);
 }
@@ -146,25 +128,17 @@ TEST(CommonTextTest, ToValueTakesWholeTextsWithinRange) {
     ExpectParsed<double>(L".5", 0.5);
     ExpectParsed<double>(L"-inf", -std::numeric_limits<double>::infinity());
     ExpectRejected<double>({L"1e309", L"1e-400", L"", L" 1", L"1e", L"0x10", L"1,5"});
-    ExpectParsed<float>(L"3.4e38", 3.4e38f);
     ExpectRejected<float>({L"3.5e38"});
     double notANumber = 0;
     EXPECT_TRUE(Common::ToValue(L"nan", notANumber) && std::isnan(notANumber));
 }
 
 TEST(CommonTextTest, CompareNoCaseAndPaths) {
-    const std::size_t all = std::wstring::npos;
-    EXPECT_EQ(Common::CompareNoCase(L"Shapes::Circle", L"sHAPES::cIRCLE", all), 0);
-    EXPECT_LT(Common::CompareNoCase(L"abc", L"ABD", all), 0);
-    EXPECT_GT(Common::CompareNoCase(L"abc", L"AB", all), 0);
-    EXPECT_LT(Common::CompareNoCase(L"_", L"A", all), 0);  // letters fold to lower case
+    // Letters fold to lower case; code units order as unsigned numbers.
+    EXPECT_EQ(Common::CompareNoCase(L"Shapes::Circle", L"sHAPES::cIRCLE", std::wstring::npos), 0);
+    EXPECT_LT(Common::CompareNoCase(L"_", L"A", std::wstring::npos), 0);
     EXPECT_EQ(Common::CompareNoCase(L"abX", L"ABy", 2), 0);
-    EXPECT_LT(Common::CompareNoCase(L"ab", L"ABC", 3), 0);
-    // Code units order as unsigned numbers.
-    EXPECT_GT(Common::CompareNoCase(std::wstring(1, static_cast<wchar_t>(-1)), L"a", all), 0);
-
-    EXPECT_EQ(Common::Path(L"script.log", L"").AsString(), L"script.log");
-    EXPECT_EQ(Common::Path(L"script.log", L"/var/log/").AsString(), L"/var/log/script.log");
+    EXPECT_GT(Common::CompareNoCase(std::wstring(1, wchar_t(-1)), L"a", std::wstring::npos), 0);
     EXPECT_EQ(Common::Path(L"/tmp/script.log", L"logs").AsString(), L"/tmp/script.log");
     EXPECT_EQ(Common::Path(L"\u00e9.log", L"d\u00ee").AsUtf8(), "d\xC3\xAE/\xC3\xA9.log");
 }

@@ -1,96 +1,45 @@
-// Uses the installed library the way an application module and a script host would: standard
-// conversions, a class with a native function found by name and invoked, and an error message.
+// Uses the installed library the way an application module and a script host would: a standard
+// conversion, a native function found by name and invoked, and a message from the message table.
 // Prints "consumer: ok" and exits with 0 when everything behaves.
 
 #include <VelmorandScript/VelmorandScript.h>
 
 #include <boost/make_shared.hpp>
 
-#include <cmath>
 #include <iostream>
 #include <string>
 #include <vector>
 
-namespace {
-
-struct Point {
-    double x;
-    double y;
-};
-
-int failures = 0;
-
-void Expect(bool condition, const char* what) {
-    if (!condition) {
-        std::cerr << "consumer: failed: " << what << '\n';
-        ++failures;
-    }
-}
-
-void ConvertsTextToNumbers() {
+int main() {
     using namespace VelmorandScript;
+    StandardConversions::RegisterDataConversions();
     const std::wstring text = L"42";
     Value value(&text);
-    const bool converted = ConversionRegistry::GetInstance().ConvertValue(
-        DataType(typeid(long)), boost::shared_ptr<IScriptContext>(), value, true);
-    Expect(converted && GetAs<long>(value) == 42, "String \"42\" converts to long 42");
-    Expect(DataType(typeid(std::wstring)).GetName() == L"String", "std::wstring reads String");
-}
+    ConversionRegistry::GetInstance().ConvertValue(DataType(typeid(long)), {}, value, true);
 
-void InvokesAFunctionFoundByName() {
-    using namespace VelmorandScript;
-    auto point = boost::make_shared<Class>(DataType(typeid(Point)), L"Consumer::Point", nullptr,
-                                           L"Consumer", false);
-    point->AddFunction(boost::make_shared<NativeFunction>(
-        L"Length", L"Consumer::Point", L"Consumer", true, InstanceStyle,
+    auto number = boost::make_shared<Class>(DataType(typeid(long)), L"Consumer::Number", nullptr,
+                                            L"Consumer", false);
+    number->AddFunction(boost::make_shared<NativeFunction>(
+        L"Twice", L"Consumer::Number", L"Consumer", true, InstanceStyle,
         [](const Value& self, std::vector<Value>& arguments) {
-            const Point* p = CastTo<Point>(&self, true);
-            const double length = std::hypot(p->x, p->y);
-            arguments.at(0) = Value(&length);
+            const long twice = 2 * GetAs<long>(self);
+            arguments.at(0) = Value(&twice);
         }));
-    ClassRegistry::GetInstance().AddClass(point);
+    ClassRegistry::GetInstance().AddClass(number);
+    std::vector<Value> results(1);
+    ClassRegistry::GetInstance()
+        .FindClassByScriptName(L"Consumer::Number")
+        ->FindFunction(L"Twice", InstanceStyle, boost::shared_ptr<IObject>())
+        ->Invoke(value, results);
 
-    auto found = ClassRegistry::GetInstance().FindClassByScriptName(L"Consumer::Point");
-    Expect(found == point, "the class is found by its script name");
-    if (!found) {
-        return;
-    }
-    auto length =
-        found->FindFunction(L"Length", InstanceStyle | StaticStyle, boost::shared_ptr<IObject>());
-    Expect(length != nullptr, "the function is found by name and style");
-    if (!length) {
-        return;
-    }
-    const Point p{3.0, 4.0};
-    std::vector<Value> arguments(1);
-    length->Invoke(Value(&p, true), arguments);
-    Expect(GetAs<double>(arguments[0]) == 5.0, "Length of (3, 4) is 5");
-}
-
-void ReportsErrorsFromTheMessageTable() {
-    using namespace VelmorandScript;
+    std::wstring message;
     try {
         GetAs<long>(Value());
-        Expect(false, "reading an empty value throws");
     } catch (const ScriptException& error) {
-        Expect(error.GetExceptionMessage() == L"Bad cast from empty value to type long.",
-               "the empty-value message comes from the message table");
+        message = error.GetExceptionMessage();
     }
-}
-
-}  // namespace
-
-int main() {
-    VelmorandScript::StandardConversions::RegisterDataConversions();
-    try {
-        ConvertsTextToNumbers();
-        InvokesAFunctionFoundByName();
-        ReportsErrorsFromTheMessageTable();
-    } catch (const std::exception& error) {
-        std::cerr << "consumer: unexpected exception: " << error.what() << '\n';
-        return 1;
-    }
-    if (failures != 0) {
+    if (GetAs<long>(results[0]) != 84 || message != L"Bad cast from empty value to type long.") {
+        std::cerr << "consumer: a result is wrong\n";
         return 1;
     }
     std::cout << "consumer: ok\n";

@@ -16,14 +16,7 @@ struct Counter {
     long count;
 };
 
-class DriverCall : public IScriptCall {
-public:
-    int UsesArgumentNumbers() const override { return 1; }
-    std::wstring GetCalledClassName() const override { return L"Unload::Counter"; }
-    std::wstring GetCalledFunctionName() const override { return L"Add"; }
-};
-
-/// A script with a notification handler that accepts every notice.
+/// A script whose handler accepts every notice and whose functions echo their arguments.
 class DriverContext : public ScriptContext {
 public:
     std::wstring GetScriptName() const override { return L"unload"; }
@@ -50,30 +43,15 @@ boost::shared_ptr<IFunction> MakeAddFunction() {
     auto add = boost::make_shared<NativeFunction>(
         L"Add", L"Unload::Counter", L"Unload", false, InstanceStyle,
         [](const Value& self, std::vector<Value>& arguments) {
-            Counter* native = CastTo<Counter>(&self, true);
-            native->count += GetAs<long>(arguments.at(0));
+            CastTo<Counter>(&self, true)->count += GetAs<long>(arguments.at(0));
         });
     add->AddArgument(Argument(DataType(typeid(long)), L"long", L"by", InputArgument, Value(), L""));
     return add;
 }
 
-void RegisterOwnClasses() {
-    ClassRegistry& classes = ClassRegistry::GetInstance();
-    if (!classes.FindClassByScriptName(L"VelmorandScript::Array")) {
-        classes.AddClass(boost::make_shared<Class>(
-            DataType(typeid(IArray)), L"VelmorandScript::Array", nullptr, L"Unload", false));
-    }
-    if (!classes.FindClassByScriptName(L"Unload::Counter")) {
-        auto counter = boost::make_shared<Class>(DataType(typeid(Counter)), L"Unload::Counter",
-                                                 nullptr, L"Unload", false);
-        counter->AddFunction(MakeAddFunction());
-        classes.AddClass(counter);
-    }
-}
-
 }  // namespace
 
-/// Converts, wraps, calls back and fails once; with `withClasses`, also registers, checks and
+/// Converts, notifies, calls back and fails once; with `withClasses`, also registers, checks and
 /// lists classes and calls a function found through the class registry. Returns the number of
 /// registered classes (1 without classes), or -1 when something did not work.
 extern "C" __attribute__((visibility("default"))) long VelmorandUnloadExercise(int withClasses) {
@@ -81,43 +59,44 @@ extern "C" __attribute__((visibility("default"))) long VelmorandUnloadExercise(i
     ConversionRegistry& conversions = ConversionRegistry::GetInstance();
     conversions.RegisterDataWrapperRoutine(DataType(typeid(long)), &PassThrough);
     conversions.RegisterDataWrapperRoutine(DataType(typeid(std::wstring)), &PassThrough);
-
     const auto context = boost::make_shared<DriverContext>();
-    context->PushScriptCall(boost::make_shared<DriverCall>());
+    context->PushScriptCall(nullptr);
     const std::wstring text = L"16777217";
     Value argument(&text);
     conversions.ConvertValue(DataType(typeid(long)), context, argument, true);
     Value lossy = argument;
     conversions.ConvertValue(DataType(typeid(float)), context, lossy, true);  // notifies
 
+    long listed = 1;
+    if (withClasses != 0) {
+        // Only here: the class registry, once made, is never destroyed.
+        ClassRegistry& classes = ClassRegistry::GetInstance();
+        classes.AddClass(boost::make_shared<Class>(
+            DataType(typeid(IArray)), L"VelmorandScript::Array", nullptr, L"Unload", false));
+        auto counter = boost::make_shared<Class>(DataType(typeid(Counter)), L"Unload::Counter",
+                                                 nullptr, L"Unload", false);
+        counter->AddFunction(MakeAddFunction());
+        classes.AddClass(counter);
+        classes.CheckClasses();
+        listed = classes.GetRegisteredClasses()->Count();
+    }
+    const auto add = withClasses != 0 ? ClassRegistry::GetInstance()
+                                            .FindClassByScriptName(L"Unload::Counter")
+                                            ->FindFunction(L"Add", InstanceStyle, nullptr)
+                                      : MakeAddFunction();
     Counter counter{1};
     std::vector<Value> arguments{argument};
-    boost::shared_ptr<IFunction> add;
-    if (withClasses != 0) {
-        RegisterOwnClasses();
-        ClassRegistry::GetInstance().CheckClasses();
-        add = ClassRegistry::GetInstance()
-                  .FindClassByScriptName(L"Unload::Counter")
-                  ->FindFunction(L"Add", InstanceStyle, boost::shared_ptr<IObject>());
-    } else {
-        add = MakeAddFunction();
-    }
     add->Invoke(Value(&counter, true), arguments);
-
     std::vector<Value> results;
     context->CallScriptFunction(Value(), {Value(&counter.count), Value(&text)}, false, results);
     const long created = GetAs<int>(ValueFactory::GetFactory().CreateObject(DataType(typeid(int))));
-
     bool raised = false;
     try {
         GetAs<long>(Value());
     } catch (const ScriptException& error) {
         raised = error.GetExceptionMessage() == L"Bad cast from empty value to type long.";
     }
-    const long classes =
-        withClasses != 0 ? ClassRegistry::GetInstance().GetRegisteredClasses()->Count() : 1;
     context->PopScriptCall();
-
     const bool worked = counter.count == 16777218 && results.size() == 2 && created == 0 && raised;
-    return worked ? classes : -1;
+    return worked ? listed : -1;
 }

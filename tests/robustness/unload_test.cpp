@@ -43,9 +43,10 @@ bool IsLoaded(const char* file) {
     return true;
 }
 
+/// The symbol, or null when the handle or the symbol is missing.
 template <class Function>
 Function Symbol(void* handle, const char* name) {
-    return reinterpret_cast<Function>(dlsym(handle, name));
+    return handle != nullptr ? reinterpret_cast<Function>(dlsym(handle, name)) : nullptr;
 }
 
 /// One round: load, use, unload. Returns the number of classes the library listed.
@@ -60,12 +61,9 @@ long RunRound(bool withClasses) {
     if (withClasses) {
         module = dlopen(VELMORAND_SAMPLE_MODULE, RTLD_NOW | RTLD_LOCAL);
         EXPECT_NE(module, nullptr) << dlerror();
-        if (module != nullptr) {
-            auto registerModule = Symbol<void (*)()>(module, "VelmorandRegisterModule");
-            EXPECT_NE(registerModule, nullptr);
-            if (registerModule != nullptr) {
-                registerModule();
-            }
+        auto registerModule = Symbol<void (*)()>(module, "VelmorandRegisterModule");
+        if (registerModule != nullptr) {
+            registerModule();
         }
     }
 #endif

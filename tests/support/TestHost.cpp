@@ -1,16 +1,24 @@
 #include "support/TestHost.h"
 
-#include <VelmorandScript/Classes.h>
-
 namespace VelmorandScript {
 namespace Testing {
 
-Value MakeScriptFunction(ScriptFunction function) {
-    return Value(&function);
+std::wstring ScriptErrorText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const ScriptException& error) {
+        return error.GetExceptionMessage();
+    }
+    return L"<no exception>";
 }
 
-Value Unchanged(const Value& value, boost::shared_ptr<IScriptContext>) {
-    return value;
+void RegisterArrayClass() {
+    ClassRegistry& registry = ClassRegistry::GetInstance();
+    if (!registry.FindClassByScriptName(L"VelmorandScript::Array")) {
+        registry.AddClass(boost::make_shared<Class>(DataType(typeid(IArray)),
+                                                    L"VelmorandScript::Array", nullptr,
+                                                    L"VelmorandScript", false));
+    }
 }
 
 Value TestScriptContext::GetScriptVariable(const std::wstring& name) {
@@ -21,18 +29,9 @@ Value TestScriptContext::GetScriptVariable(const std::wstring& name) {
 bool TestScriptContext::InvokeScriptFunction(const Value& function,
                                              const std::vector<Value>& arguments, bool flag,
                                              std::vector<Value>& results) const {
-    m_invokedCalls.push_back(Call{function, arguments, flag});
+    invokedFlags.push_back(flag);
     return function.GetType() == DataType(typeid(ScriptFunction)) &&
-           (*CastTo<ScriptFunction>(&function, true))(arguments, results);
-}
-
-void RegisterArrayClass() {
-    ClassRegistry& registry = ClassRegistry::GetInstance();
-    if (!registry.FindClassByScriptName(L"VelmorandScript::Array")) {
-        registry.AddClass(boost::make_shared<Class>(DataType(typeid(IArray)),
-                                                    L"VelmorandScript::Array", nullptr,
-                                                    L"VelmorandScript", false));
-    }
+           Read<ScriptFunction>(function)(arguments, results);
 }
 
 }  // namespace Testing

@@ -1,16 +1,15 @@
 #pragma once
 
-// A small script host for tests: a context keeping script variables in a map and recording the
-// script functions it is asked to call, a call frame, array storage over a vector of Values, and
-// short ways to make and read values.
+// Test doubles shared by the suites: a script context keeping variables in a map, call frames,
+// wrapper routines that tell which of them ran, and short builders of classes and functions. The
+// registries live as long as the process, so every test uses names and types (TypeTag<N>) of its
+// own.
 
-#include <VelmorandScript/Context.h>
-#include <VelmorandScript/Conversion.h>
-#include <VelmorandScript/Objects.h>
+#include <VelmorandScript/VelmorandScript.h>
 
 #include <boost/make_shared.hpp>
 
-#include <algorithm>
+#include <exception>
 #include <functional>
 #include <map>
 #include <string>
@@ -19,15 +18,10 @@
 namespace VelmorandScript {
 namespace Testing {
 
-/// A script function as the test host keeps it in a Value: receives the wrapped arguments,
-/// fills the results and returns whether the call was made.
+/// A script function as the test host keeps it in a Value.
 typedef std::function<bool(const std::vector<Value>& arguments, std::vector<Value>& results)>
     ScriptFunction;
 
-/// A Value holding a copy of `function`, as a script variable holds a script function.
-Value MakeScriptFunction(ScriptFunction function);
-
-/// A Value holding a copy of `native`.
 template <class T>
 Value Make(const T& native) {
     return Value(&native);
@@ -39,52 +33,97 @@ const T& Read(const Value& value) {
     return *CastTo<T>(&value, true);
 }
 
-/// A wrapper routine that hands values to the script as they are.
-Value Unchanged(const Value& value, boost::shared_ptr<IScriptContext> context);
+/// The message of the ScriptException that `action` throws, or "<no exception>".
+std::wstring ScriptErrorText(const std::function<void()>& action);
 
-/// Registers Unchanged as the wrapper routine of each of the types.
+/// Registers a wrapper routine that hands values of each type to the script as they are.
 template <class... Types>
 void WrapUnchanged() {
+    const ConversionRoutine unchanged = [](const Value& value, boost::shared_ptr<IScriptContext>) {
+        return value;
+    };
     (ConversionRegistry::GetInstance().RegisterDataWrapperRoutine(DataType(typeid(Types)),
-                                                                  &Unchanged),
+                                                                  unchanged),
      ...);
+}
+
+/// What a WrapWith routine hands to the script.
+struct Wrapped {
+    int wrapper;
+    Value original;
+    IScriptContext* context;
+};
+
+template <int N>
+Value WrapWith(const Value& value, boost::shared_ptr<IScriptContext> context) {
+    return Make(Wrapped{N, value, context.get()});
+}
+
+/// The wrapper routine that wrapped `value`, or 0 when it holds no Wrapped.
+inline int WrappedBy(const Value& value) {
+    return value.GetType() == DataType(typeid(Wrapped)) ? Read<Wrapped>(value).wrapper : 0;
+}
+
+template <int N>
+struct TypeTag {};
+
+/// A function descriptor whose body is never run.
+inline boost::shared_ptr<NativeFunction> MakeFunction(const wchar_t* name, int style,
+                                                      const wchar_t* className = L"") {
+    return boost::make_shared<NativeFunction>(name, className, L"TestModule", false, style,
+                                              NativeFunction::Body());
+}
+
+template <int N>
+boost::shared_ptr<Class> MakeClass(const wchar_t* scriptName, const wchar_t* baseName = nullptr,
+                                   bool hidden = false) {
+    return boost::make_shared<Class>(DataType(typeid(TypeTag<N>)), scriptName, baseName,
+                                     L"TestModule", hidden);
+}
+
+template <int N>
+boost::shared_ptr<Class> RegisterClass(const wchar_t* scriptName, const wchar_t* baseName = nullptr,
+                                       bool hidden = false) {
+    const auto added = MakeClass<N>(scriptName, baseName, hidden);
+    ClassRegistry::GetInstance().AddClass(added);
+    return added;
+}
+
+/// Registers "VelmorandScript::Array", the class every Array binds to, unless it is registered.
+void RegisterArrayClass();
+
+/// An Array without items (after registering the class it binds to).
+inline boost::shared_ptr<Array> MakeEmptyArray() {
+    RegisterArrayClass();
+    return boost::make_shared<Array>(boost::make_shared<StdVector<long>>(nullptr));
 }
 
 /// One frame of the host's call stack; argument errors name arguments by number or by name.
 class TestScriptCall : public IScriptCall {
 public:
-    TestScriptCall(std::wstring className, std::wstring functionName, bool byNumber = true)
-        : m_class(std::move(className)),
-          m_function(std::move(functionName)),
-          m_byNumber(byNumber) {}
+    TestScriptCall(std::wstring functionName, bool byNumber = true)
+        : m_function(std::move(functionName)), m_byNumber(byNumber) {}
     int UsesArgumentNumbers() const override { return m_byNumber ? 1 : 0; }
-    std::wstring GetCalledClassName() const override { return m_class; }
+    std::wstring GetCalledClassName() const override { return L"Test"; }
     std::wstring GetCalledFunctionName() const override { return m_function; }
 
 private:
-    std::wstring m_class, m_function;
+    std::wstring m_function;
     bool m_byNumber;
 };
 
-/// A context whose script is a map of variables. InvokeScriptFunction records every call and
-/// runs function values made by MakeScriptFunction; other values are not callable.
+/// A context whose script is a map of variables. InvokeScriptFunction records the flag of every
+/// call and runs ScriptFunction values; other values are not callable.
 class TestScriptContext : public ScriptContext {
 public:
-    struct Call {
-        Value function;
-        std::vector<Value> arguments;
-        bool flag;
-    };
-
-    /// A context owned by a shared pointer, as the library requires for callbacks.
     static boost::shared_ptr<TestScriptContext> Create() {
         return boost::make_shared<TestScriptContext>();
     }
 
     std::wstring GetScriptName() const override { return L"test.script"; }
     std::wstring GetScriptLanguage() const override { return L"Test"; }
-    void CancelScript() override { m_cancelRequested = true; }
-    bool IsCancelRequested() const override { return m_cancelRequested; }
+    void CancelScript() override {}
+    bool IsCancelRequested() const override { return false; }
     Value GetScriptVariable(const std::wstring& name) override;
     void SetScriptVariable(const std::wstring& name, const Value& value) override {
         m_variables[name] = value;
@@ -92,54 +131,33 @@ public:
     bool InvokeScriptFunction(const Value& function, const std::vector<Value>& arguments, bool flag,
                               std::vector<Value>& results) const override;
 
-    /// Stores `handler` under "VelmorandScript::EVENT_HANDLER_ROUTINE".
     void SetEventHandler(ScriptFunction handler) {
-        SetScriptVariable(L"VelmorandScript::EVENT_HANDLER_ROUTINE",
-                          MakeScriptFunction(std::move(handler)));
+        SetScriptVariable(L"VelmorandScript::EVENT_HANDLER_ROUTINE", Make(handler));
     }
-    const std::vector<Call>& GetInvokedCalls() const { return m_invokedCalls; }
-    /// Forgets the recorded calls, releasing the wrapped arguments they hold.
-    void ClearInvokedCalls() { m_invokedCalls.clear(); }
+
+    mutable std::vector<bool> invokedFlags;
 
 private:
     std::map<std::wstring, Value> m_variables;
-    bool m_cancelRequested = false;
-    mutable std::vector<Call> m_invokedCalls;
 };
 
-/// Array storage over a vector of Values, as a script host keeps a script-side array. Indexes
-/// out of range are ignored; insertion positions are clamped.
-class TestArrayValue : public IArrayValue {
+/// Records the notices it is sent instead of offering them to a handler, then throws what
+/// ThrowOnNotify was given, the way a handler aborts a script.
+class RecordingContext : public TestScriptContext {
 public:
-    void Add(const Value& item, bool atFront) override { Insert(atFront ? 0 : Count(), item); }
-    void Clear() override { m_items.clear(); }
-    void Count(long capacity) override { m_items.reserve(std::max(capacity, 0L)); }
-    long Count() const override { return static_cast<long>(m_items.size()); }
-    void Delete(long index) override {
-        if (InRange(index)) {
-            m_items.erase(m_items.begin() + index);
+    bool NotifyScript(const std::wstring& text, EventType type) override {
+        notices.push_back(text);
+        types.push_back(type);
+        if (throwOnNotify) {
+            std::rethrow_exception(throwOnNotify);
         }
-    }
-    void Insert(long index, const Value& item) override {
-        m_items.insert(m_items.begin() + std::clamp(index, 0L, Count()), item);
-    }
-    bool IsEmpty() const override { return m_items.empty(); }
-    Value Item(long index) const override { return InRange(index) ? m_items[index] : Value(); }
-    void Replace(long index, const Value& item) override {
-        if (InRange(index)) {
-            m_items[index] = item;
-        }
+        return true;
     }
 
-private:
-    bool InRange(long index) const { return index >= 0 && index < Count(); }
-
-    std::vector<Value> m_items;
+    std::vector<std::wstring> notices;
+    std::vector<EventType> types;
+    std::exception_ptr throwOnNotify;
 };
-
-/// Registers the class "VelmorandScript::Array" (type IArray) that every Array binds to, unless
-/// a class of that name is registered already.
-void RegisterArrayClass();
 
 }  // namespace Testing
 }  // namespace VelmorandScript

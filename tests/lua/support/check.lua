@@ -3,10 +3,7 @@
 local check = {}
 
 local function describe(value)
-    if type(value) == "string" then
-        return string.format("%q", value)
-    end
-    return tostring(value)
+    return type(value) == "string" and string.format("%q", value) or tostring(value)
 end
 
 function check.equal(actual, expected, what)
@@ -16,21 +13,7 @@ function check.equal(actual, expected, what)
     end
 end
 
-function check.near(actual, expected, what)
-    if type(actual) ~= "number" or math.abs(actual - expected) > 1e-9 then
-        error(string.format("%s: got %s, expected about %s", what or "value", describe(actual),
-                            describe(expected)), 2)
-    end
-end
-
-function check.truthy(value, what)
-    if not value then
-        error((what or "condition") .. " does not hold", 2)
-    end
-end
-
 -- Calls f(...), which must fail; each pattern must occur in the message (plain text).
--- Returns the message.
 function check.fails(f, patterns, ...)
     local ok, message = pcall(f, ...)
     if ok then
@@ -42,7 +25,6 @@ function check.fails(f, patterns, ...)
             error(string.format("error %s lacks %s", describe(message), describe(pattern)), 2)
         end
     end
-    return message
 end
 
 -- Records the warnings sent to the script while f runs; returns them as a list of texts.

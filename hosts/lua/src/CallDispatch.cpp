@@ -234,7 +234,7 @@ private:
 class CallScratchScope {
 public:
     explicit CallScratchScope(HostState& host) : m_host(host), m_scratch(host.BeginCall()) {}
-    ~CallScratchScope() { m_host.EndCall(); }
+    ~CallScratchScope() { m_host.EndCall(m_scratch); }
     CallScratchScope(const CallScratchScope&) = delete;
     CallScratchScope& operator=(const CallScratchScope&) = delete;
 

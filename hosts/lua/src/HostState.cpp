@@ -53,24 +53,16 @@ void HostState::Close() {
     m_current = nullptr;
 }
 
-CallScratch& HostState::BeginCall() {
+CallScratch& HostState::BeginCallWithNewScratch() {
     if (m_callDepth == m_scratch.size()) {
-        m_scratch.emplace_back();
+        m_scratch.push_back(std::make_unique<CallScratch>());
     }
-    CallScratch& scratch = m_scratch[m_callDepth];
+    CallScratch& scratch = *m_scratch[m_callDepth];
     if (scratch.frame.use_count() != 1) {
         scratch.frame = Detail::MakeShared<CallFrame>();
     }
     ++m_callDepth;
     return scratch;
-}
-
-void HostState::EndCall() noexcept {
-    for (Value& value : m_scratch[--m_callDepth].values) {
-        if (!value.IsNumber() || value.IsInsideSmartPointer()) {
-            value = Value();
-        }
-    }
 }
 
 void HostState::RequestCancel() {

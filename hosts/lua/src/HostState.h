@@ -15,7 +15,7 @@
 
 #include <csignal>
 #include <cstddef>
-#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,10 +63,26 @@ public:
     /// from call to call, one pair per depth of nested calls: the frame is unshared (a new one
     /// replaces a frame that native code kept), and the vector may still hold numbers of an
     /// earlier call, whose holders the call may reuse.
-    CallScratch& BeginCall();
-    /// Ends the innermost call: its values are released, except numbers held by copy, which
-    /// keep nothing else alive.
-    void EndCall() noexcept;
+    CallScratch& BeginCall() {
+        if (m_callDepth < m_scratch.size()) {
+            CallScratch& scratch = *m_scratch[m_callDepth];
+            if (scratch.frame.use_count() == 1) {
+                ++m_callDepth;
+                return scratch;
+            }
+        }
+        return BeginCallWithNewScratch();
+    }
+    /// Ends the innermost call, whose scratch BeginCall gave: its values are released, except
+    /// numbers held by copy, which keep nothing else alive.
+    void EndCall(CallScratch& scratch) noexcept {
+        --m_callDepth;
+        for (Value& value : scratch.values) {
+            if (!value.IsNumber() || value.IsInsideSmartPointer()) {
+                value = Value();
+            }
+        }
+    }
 
     std::wstring scriptName;
 
@@ -80,8 +96,12 @@ private:
     volatile std::sig_atomic_t m_cancelRequested;
     Termination m_termination;
     std::wstring m_terminationMessage;
-    /// The scratch of each call depth; a deque, so that entries stay put while calls nest.
-    std::deque<CallScratch> m_scratch;
+    /// BeginCall for a depth not reached before or a frame that native code kept.
+    CallScratch& BeginCallWithNewScratch();
+
+    /// The scratch of each call depth, each in its own allocation so that it stays put while
+    /// calls nest deeper.
+    std::vector<std::unique_ptr<CallScratch>> m_scratch;
     std::size_t m_callDepth;
 };
 

@@ -17,8 +17,14 @@ namespace Detail {
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
 // AddressSanitizer finds a use of a released holder only when the block goes back to the heap.
+// GCC announces it with __SANITIZE_ADDRESS__, clang through __has_feature.
+#if defined(__has_feature)
+#define VELMORAND_ADDRESS_SANITIZER __has_feature(address_sanitizer)
+#else
+#define VELMORAND_ADDRESS_SANITIZER 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || VELMORAND_ADDRESS_SANITIZER
 constexpr bool kRecycle = false;
 #else
 constexpr bool kRecycle = true;

@@ -1,7 +1,9 @@
 #include "CallDispatch.h"
 
+#include "ArgumentRoles.h"
 #include "HostState.h"
 #include "LuaReference.h"
+#include "NumberCalls.h"
 #include "ObjectUserdata.h"
 #include "ValueMarshalling.h"
 
@@ -68,28 +70,6 @@ public:
 private:
     IScriptContext& m_context;
 };
-
-bool IsContextType(const DataType& type) {
-    // A context argument is declared as IScriptContext itself; the names compare equal only
-    // then, and most arguments differ in their first letter.
-    return type == DataType(typeid(IScriptContext));
-}
-
-bool IsVoidType(const Argument& argument) {
-    // Only a text of four characters can read "void"; the others need no strings built.
-    const wchar_t* scriptType = argument.GetScriptType();
-    return scriptType != nullptr && std::wcslen(scriptType) == 4 &&
-           Common::CompareNoCase(scriptType, L"void", std::wstring::npos) == 0;
-}
-
-// Whether an argument that is no context is one the script supplies: inputs, and arguments
-// that carry no direction bit at all.
-bool IsScriptInputStyle(long style) {
-    if ((style & ReturnArgument) != 0) {
-        return false;
-    }
-    return (style & InputArgument) != 0 || (style & OutputArgument) == 0;
-}
 
 std::wstring NameOf(const Argument& argument) {
     return argument.GetName() != nullptr ? argument.GetName() : L"";
@@ -300,14 +280,13 @@ int PushResults(lua_State* state, const IFunction& function, std::vector<Value>&
     // Each value is pushed once and not needed afterwards, so it is handed over.
     int pushed = 0;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if ((arguments[i].GetStyle() & ReturnArgument) != 0 && !IsVoidType(arguments[i])) {
+        if (IsScriptResult(arguments[i])) {
             PushResult(state, values[i], context);
             ++pushed;
         }
     }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const long style = arguments[i].GetStyle();
-        if ((style & OutputArgument) != 0 && (style & ReturnArgument) == 0) {
+        if (IsScriptOutput(arguments[i].GetStyle())) {
             PushResult(state, values[i], context);
             ++pushed;
         }
@@ -354,9 +333,21 @@ int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
     }
     const IFunction& called = redirected ? *redirected : *function;
     std::vector<Value>& values = scratch.Values();
-    ArgumentBuilder(host, state, frame, context).Build(called, target.firstArgument, values);
+    const NumberCallPlan* plan = redirected ? nullptr : target.numberPlan;
+    const bool planned =
+        plan != nullptr && plan->FillArguments(state, target.firstArgument, values);
+    if (!planned) {
+        ArgumentBuilder(host, state, frame, context).Build(called, target.firstArgument, values);
+    }
     called.Invoke(target.object ? target.object->GetScriptedObject() : Value(), values);
-    return PushResults(state, called, values, context);
+    if (!planned) {
+        return PushResults(state, called, values, context);
+    }
+    if (plan->GetResultSlot() == std::string::npos) {
+        return 0;
+    }
+    PushResult(state, values[plan->GetResultSlot()], context);
+    return 1;
 }
 
 }  // namespace Lua

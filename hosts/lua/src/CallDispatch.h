@@ -15,6 +15,7 @@ namespace VelmorandScript {
 namespace Lua {
 
 class HostState;
+class NumberCallPlan;
 
 /// What a call is made on. It refers to its parts, which outlive the call.
 struct CallTarget {
@@ -29,6 +30,8 @@ struct CallTarget {
     /// The function, when the caller resolved it already (by name and style, in this class);
     /// null to have it looked up.
     const boost::shared_ptr<IFunction>* resolved = nullptr;
+    /// The number-call plan of the resolved function, when the caller keeps one.
+    const NumberCallPlan* numberPlan = nullptr;
 };
 
 /// Calls the function and pushes its results (the return value, then the output arguments);

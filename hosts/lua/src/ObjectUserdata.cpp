@@ -2,11 +2,13 @@
 
 #include "CallDispatch.h"
 #include "HostState.h"
+#include "NumberCalls.h"
 #include "ProtectedCall.h"
 #include "ValueMarshalling.h"
 
 #include <Common/Text.h>
 
+#include <memory>
 #include <new>
 #include <sstream>
 #include <string>
@@ -36,6 +38,8 @@ struct MethodBinding {
     boost::shared_ptr<Class> scriptClass;
     boost::shared_ptr<IFunction> function;
     std::wstring name;
+    /// How calls of the function with numbers fill their arguments; null for an anchor.
+    std::unique_ptr<const NumberCallPlan> numberPlan;
     /// The method cache of the class (lua_topointer): tables do not move, and the registry
     /// keeps the cache for the life of the state.
     const void* methodCache = nullptr;
@@ -103,9 +107,10 @@ int CallMethod(lua_State* state) {
             const auto& object =
                 *static_cast<const boost::shared_ptr<IObject>*>(lua_touserdata(state, 1));
             if (object) {
-                return DispatchCall(host, state,
-                                    CallTarget{binding->scriptClass, binding->name, MethodStyles,
-                                               object, 2, &binding->function});
+                return DispatchCall(
+                    host, state,
+                    CallTarget{binding->scriptClass, binding->name, MethodStyles, object, 2,
+                               &binding->function, binding->numberPlan.get()});
             }
         }
     }
@@ -125,8 +130,9 @@ void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& 
                 boost::shared_ptr<IFunction> function, const std::wstring& name) {
     PushMethodCache(state, scriptClass);
     const int cache = lua_gettop(state);
-    PushBinding(state,
-                MethodBinding{scriptClass, std::move(function), name, lua_topointer(state, cache)});
+    auto numberPlan = std::make_unique<const NumberCallPlan>(*function);
+    PushBinding(state, MethodBinding{scriptClass, std::move(function), name, std::move(numberPlan),
+                                     lua_topointer(state, cache)});
     lua_pushcclosure(state, &ProtectedFunction<&CallMethod>, 1);
     lua_pushvalue(state, keyIndex);
     lua_pushvalue(state, -2);
@@ -333,7 +339,8 @@ void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptCla
         lua_pop(state, 1);
         lua_newtable(state);  // the cache
         lua_newtable(state);  // its metatable
-        PushBinding(state, MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L""});
+        PushBinding(state, MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L"", nullptr,
+                                         nullptr});
         lua_pushcclosure(state, &ProtectedFunction<&ResolveMethod>, 1);
         lua_setfield(state, -2, "__index");
         if (ResolvesMethodsByNameAlone(scriptClass)) {

@@ -2,7 +2,10 @@
 
 // Native objects in Lua: a full userdata that owns a shared pointer to the object's wrapper
 // (IObject). Indexing it resolves property gets and methods through the wrapper's class,
-// assigning to it calls property sets; array wrappers also answer to #a and a[i].
+// assigning to it calls property sets; array wrappers also answer to #a and a[i]. Resolved
+// methods are kept in a cache per class. Objects of a class without property getters have a
+// metatable of the class's own whose __index is that cache, so Lua finds a method resolved
+// before without calling the host.
 
 #include <VelmorandScript/VelmorandScript.h>
 
@@ -13,7 +16,7 @@
 namespace VelmorandScript {
 namespace Lua {
 
-/// Creates the metatable shared by all object userdata.
+/// Creates the metatable of the objects whose class needs the host to index them.
 void RegisterObjectMetatable(lua_State* state);
 
 /// Pushes a new userdata that owns (a share of) the wrapper.

@@ -297,7 +297,8 @@ bool ResolvesMethodsByNameAlone(const boost::shared_ptr<Class>& scriptClass) {
     try {
         for (boost::shared_ptr<Class> current = scriptClass; current;
              current = current->GetScriptBase()) {
-            if (typeid(*current) != typeid(Class)) {
+            const Class& descriptor = *current;
+            if (typeid(descriptor) != typeid(Class)) {
                 return false;
             }
         }

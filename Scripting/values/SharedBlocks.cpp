@@ -57,6 +57,9 @@ void ReleaseLists(void* lists) noexcept {
         }
         own.counts[index] = 0;
     }
+    // A block released later in the thread's exit (by another key's destructor) registers the
+    // lists again, and the thread frees them in its next round of destructors.
+    own.registered = false;
 }
 
 /// The key whose destructor frees a thread's lists when the thread ends; created with the

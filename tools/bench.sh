@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in Release (build/bench), runs every program with three repetitions and
+# Builds the benchmarks in Release (build/bench), runs every program with seven repetitions and
 # prints the table of ratios of medians (bench/ratio_table.py). Extra arguments go to every
 # benchmark program, e.g. --benchmark_min_time=0.05 for a quick run.
 set -euo pipefail
@@ -21,7 +21,7 @@ for program in "$build"/bench/*_bench; do
     # Logging off: the pairs measure the dispatch path, not the trace log. Interleaving the
     # repetitions spreads the machine's drift over both sides of each pair.
     (cd "$results" && env -u ENABLE_SCRIPT_LOGGING "$OLDPWD/$program" \
-        --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+        --benchmark_repetitions=7 --benchmark_report_aggregates_only=true \
         --benchmark_enable_random_interleaving=true \
         --benchmark_format=json "$@" >"$name.json")
 done

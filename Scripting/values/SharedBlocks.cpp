@@ -1,11 +1,11 @@
 // The recycling of small blocks for MakeShared. Each thread keeps a short free list per size
 // class, so that a block released on a thread serves the next holder made there without a trip
-// to the heap. The lists are freed when their thread ends (a thread-specific key) and, for the
+// to the heap. The lists are freed when their thread ends (a thread-storage key) and, for the
 // thread that unloads the library or ends the process, when the library's statics go.
 
 #include <VelmorandScript/Values.h>
 
-#include <pthread.h>
+#include <threads.h>
 
 #include <array>
 #include <atomic>
@@ -67,14 +67,14 @@ void ReleaseLists(void* lists) noexcept {
 /// released after that go straight back to the heap.
 class ThreadListKey {
 public:
-    ThreadListKey() : m_created(pthread_key_create(&m_key, &ReleaseLists) == 0) {
+    ThreadListKey() : m_created(tss_create(&m_key, &ReleaseLists) == thrd_success) {
         m_open.store(m_created, std::memory_order_relaxed);
     }
     ~ThreadListKey() {
         m_open.store(false, std::memory_order_relaxed);
         if (m_created) {
             ReleaseLists(&t_lists);
-            pthread_key_delete(m_key);
+            tss_delete(m_key);
         }
     }
     ThreadListKey(const ThreadListKey&) = delete;
@@ -82,10 +82,10 @@ public:
 
     bool IsOpen() const { return m_open.load(std::memory_order_relaxed); }
     /// Has the calling thread's lists freed when it ends.
-    bool Register(ThreadLists& lists) { return pthread_setspecific(m_key, &lists) == 0; }
+    bool Register(ThreadLists& lists) { return tss_set(m_key, &lists) == thrd_success; }
 
 private:
-    pthread_key_t m_key;
+    tss_t m_key;
     bool m_created;
     std::atomic<bool> m_open{false};
 };

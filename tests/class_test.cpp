@@ -31,6 +31,16 @@ struct TestFunction : Function {
     std::vector<std::wstring>* log;
 };
 
+/// A descriptor that answers lookups for objects with a function of its own choosing.
+struct ObjectDependentClass : Class {
+    using Class::Class;
+    boost::shared_ptr<IFunction> FindFunction(const std::wstring& name, long styleMask,
+                                              const boost::shared_ptr<IObject>& object) override {
+        return object ? forObjects : Class::FindFunction(name, styleMask, object);
+    }
+    boost::shared_ptr<IFunction> forObjects;
+};
+
 }  // namespace
 
 TEST(FunctionTableTest, LookupTakesTheLowestRequestedBitThatTheFirstFittingEntryHas) {
@@ -95,6 +105,27 @@ TEST(ClassTest, BaseChainIsSearchedInMaskOrderAndKeepsOutermostDescriptors) {
                                 {FunctionKey(L"Run", 0x1), leafRun},
                                 {FunctionKey(L"Size", PropertyGetStyle), callerSize},
                                 {FunctionKey(L"Stop", 0x2), rootStop}}));
+
+    // What a base found is remembered only until a function is added anywhere.
+    EXPECT_EQ(leaf->FindFunction(L"Stop", 0x2, nullptr), rootStop);
+    const auto middleStop = MakeFunction(L"Stop", 0x2), leafStop = MakeFunction(L"Stop", 0x2);
+    middle->AddFunction(middleStop);
+    EXPECT_EQ(leaf->FindFunction(L"Stop", 0x2, nullptr), middleStop);
+    leaf->AddFunction(leafStop);
+    EXPECT_EQ(leaf->FindFunction(L"Stop", 0x2, nullptr), leafStop);
+
+    // Nor is anything remembered through a descriptor whose lookup depends on the object.
+    const auto special = boost::make_shared<ObjectDependentClass>(
+        DataType(typeid(TypeTag<40>)), L"SpecialBase", nullptr, L"TestModule", false);
+    Registry().AddClass(special);
+    const auto plain = MakeClass<41>(L"OnSpecialBase", L"SpecialBase");
+    const auto general = MakeFunction(L"Act", 0x2);
+    special->AddFunction(general);
+    special->forObjects = MakeFunction(L"Act", 0x2);
+    EXPECT_EQ(plain->FindFunction(L"Act", 0x2, nullptr), general);
+    EXPECT_EQ(plain->FindFunction(L"Act", 0x2, nullptr), general);
+    EXPECT_EQ(plain->FindFunction(L"Act", 0x2, special->CreateWrapper(Value())),
+              special->forObjects);
 
     // An unregistered base fails only when the own table has no match, and until it is added.
     const auto base = MakeClass<5>(L"LateBase");

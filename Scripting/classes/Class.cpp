@@ -2,10 +2,13 @@
 
 #include "classes/DescriptorText.h"
 #include "classes/FunctionTable.h"
+#include "classes/InheritedFunctions.h"
 #include "errors/Format.h"
 
 #include <boost/make_shared.hpp>
 
+#include <memory>
+#include <new>
 #include <typeinfo>
 #include <utility>
 
@@ -42,6 +45,7 @@ Class& Class::operator=(const Class& other) {
     m_scriptBase = other.m_scriptBase;
     m_hidden = other.m_hidden;
     m_functions = other.m_functions;
+    m_inherited.reset();
     return *this;
 }
 
@@ -69,21 +73,52 @@ boost::shared_ptr<Class> Class::GetScriptBase() {
 
 boost::shared_ptr<IFunction> Class::FindFunction(const std::wstring& name, long styleMask,
                                                  const boost::shared_ptr<IObject>& object) {
+    // With logging on, every lookup runs in full, so that its match is logged.
+    if (m_inherited && !IsScripLoggingEnabled()) {
+        if (const boost::shared_ptr<IFunction>* remembered = m_inherited->Find(name, styleMask)) {
+            return *remembered;
+        }
+    }
     boost::shared_ptr<IFunction> function = m_functions->FindFunction(name, styleMask);
     if (function) {
         return function;
     }
     // A plain Class passes the search on to its resolved base without copying the pointer (two
-    // atomic operations per class of the chain); a derived descriptor may override
-    // GetScriptBase, so it is asked.
+    // atomic operations per class of the chain), and remembers what the base found; a derived
+    // descriptor may override GetScriptBase, so it is asked.
     if (m_scriptBase && typeid(*this) == typeid(Class)) {
-        return m_scriptBase->FindFunction(name, styleMask, object);
+        function = m_scriptBase->FindFunction(name, styleMask, object);
+        if (function && !IsScripLoggingEnabled() && HasPlainChain()) {
+            RememberInherited(name, styleMask, function);
+        }
+        return function;
     }
     const boost::shared_ptr<Class> base = GetScriptBase();
     if (base) {
         return base->FindFunction(name, styleMask, object);
     }
     return boost::shared_ptr<IFunction>();
+}
+
+bool Class::HasPlainChain() const {
+    for (const Class* current = this; current != nullptr; current = current->m_scriptBase.get()) {
+        if (typeid(*current) != typeid(Class)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Class::RememberInherited(const std::wstring& name, long styleMask,
+                              const boost::shared_ptr<IFunction>& function) {
+    try {
+        if (!m_inherited) {
+            m_inherited = std::make_unique<InheritedFunctions>();
+        }
+        m_inherited->Remember(name, styleMask, function);
+    } catch (const std::bad_alloc&) {
+        // Remembering only saves later lookups; the function found is the answer either way.
+    }
 }
 
 void Class::GetAllFunctions(FunctionMap& functions) const {

@@ -34,6 +34,10 @@ public:
 
     const FunctionMap& GetFunctions() const { return m_functions; }
 
+    /// How many functions were entered into any table so far: what lookups remembered across
+    /// tables check to still be right.
+    static unsigned long GetAdditionCount() { return s_additions; }
+
 private:
     /// FNV-1a over the code units: function names are short, and this costs a fraction of the
     /// standard library's byte hash.
@@ -56,6 +60,8 @@ private:
     /// its bucket with a mask rather than the standard one's division, which dominated lookups.
     typedef boost::unordered_map<std::wstring_view, FunctionMap::const_iterator, NameHash>
         FirstEntries;
+
+    static unsigned long s_additions;
 
     FunctionMap m_functions;
     FirstEntries m_firstByName;

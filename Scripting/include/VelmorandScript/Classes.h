@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -410,6 +411,8 @@ private:
     const wchar_t* m_delegateFunctionNames;
 };
 
+class InheritedFunctions;
+
 /// A script-visible class: the native type of its instances, its script name, the script name
 /// of its base class, and its functions. Always owned through boost::shared_ptr<Class>.
 class VELMORAND_API Class : public boost::enable_shared_from_this<Class> {
@@ -461,9 +464,18 @@ private:
     const wchar_t* m_scriptName;
     const wchar_t* m_baseScriptName;
     const wchar_t* m_introducingModuleName;
+    /// Whether this class and its resolved base chain are all plain Class descriptors, whose
+    /// lookups depend on nothing but their tables.
+    bool HasPlainChain() const;
+    /// Keeps what the base chain found for a lookup; a failure to allocate only loses that.
+    void RememberInherited(const std::wstring& name, long styleMask,
+                           const boost::shared_ptr<IFunction>& function);
+
     boost::shared_ptr<Class> m_scriptBase;
     bool m_hidden;
     boost::shared_ptr<FunctionTable> m_functions;
+    /// Lookups the base chain answered, kept for plain chains; each copy keeps its own.
+    std::unique_ptr<InheritedFunctions> m_inherited;
 };
 
 /// The process-wide catalogue of script classes, by script name and by native type.

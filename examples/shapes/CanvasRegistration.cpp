@@ -130,7 +130,10 @@ void RegisterCallbacks(Class& canvas) {
                 [](const Value& self, std::vector<Value>& arguments) {
                     const Value callback = GetAs<Value>(arguments[0]);
                     long index = 0;
-                    for (const boost::shared_ptr<Shape>& shape : CanvasOf(self).GetShapes()) {
+                    // The callback may change the canvas: the loop goes over the shapes the
+                    // canvas had when called.
+                    const std::vector<boost::shared_ptr<Shape>> shapes = CanvasOf(self).GetShapes();
+                    for (const boost::shared_ptr<Shape>& shape : shapes) {
                         CallBack(ContextOf(arguments[1]), callback, shape, ++index);
                     }
                     arguments[2] = Make(index);
@@ -142,7 +145,8 @@ void RegisterCallbacks(Class& canvas) {
                     const Value predicate = GetAs<Value>(arguments[0]);
                     std::vector<boost::shared_ptr<Shape>> selected;
                     long index = 0;
-                    for (const boost::shared_ptr<Shape>& shape : CanvasOf(self).GetShapes()) {
+                    const std::vector<boost::shared_ptr<Shape>> shapes = CanvasOf(self).GetShapes();
+                    for (const boost::shared_ptr<Shape>& shape : shapes) {
                         if (IsTrue(CallBack(ContextOf(arguments[1]), predicate, shape, ++index))) {
                             selected.push_back(shape);
                         }

@@ -8,6 +8,11 @@ local visited = {}
 check.equal(canvas:ForEach(function(shape, index) visited[index] = shape.Name end), 3, "calls")
 check.equal(table.concat(visited, ","), "small,large,plank", "callback arguments")
 check.equal(#canvas:Select(function(shape) return shape.Area > 5 end), 2, "callback results")
+-- A callback that grows the canvas (moving its storage) visits only the shapes there were.
+local grower = Shapes.Canvas.new()
+grower:AddAll({Shapes.Circle.new(1), Shapes.Circle.new(2)})
+check.equal(grower:ForEach(function(shape) grower:AddAll({shape, shape, shape}) end), 2, "growth")
+check.equal(#grower:Select(function(shape) grower:Add(shape) return true end), 8, "growth")
 
 -- Callbacks may call native code again; global functions are called by name too.
 local total = 0

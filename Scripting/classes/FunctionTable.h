@@ -3,6 +3,8 @@
 // The functions of one class by (name, style), with the lookup by ascending style bit. Internal:
 // a Class owns its table and is the only user.
 
+#include "classes/NameHash.h"
+
 #include <VelmorandScript/Classes.h>
 
 #include <boost/shared_ptr.hpp>
@@ -39,16 +41,8 @@ public:
     static unsigned long GetAdditionCount() { return s_additions; }
 
 private:
-    /// FNV-1a over the code units: function names are short, and this costs a fraction of the
-    /// standard library's byte hash.
     struct NameHash {
-        std::size_t operator()(std::wstring_view name) const noexcept {
-            std::uint64_t hash = 14695981039346656037ull;
-            for (const wchar_t character : name) {
-                hash = (hash ^ static_cast<std::uint32_t>(character)) * 1099511628211ull;
-            }
-            return static_cast<std::size_t>(hash);
-        }
+        std::size_t operator()(std::wstring_view name) const noexcept { return HashName(name); }
     };
 
     /// Writes the trace-log line of a match and hands the function back.

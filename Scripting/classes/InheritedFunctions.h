@@ -5,6 +5,8 @@
 // while no function is added to any table (FunctionTable counts additions); the first lookup
 // after an addition starts afresh. Internal: Class is the only user.
 
+#include "classes/NameHash.h"
+
 #include <VelmorandScript/Classes.h>
 
 #include <boost/shared_ptr.hpp>
@@ -38,12 +40,7 @@ private:
     };
     struct KeyHash {
         std::size_t operator()(const Key& key) const noexcept {
-            std::uint64_t hash =
-                14695981039346656037ull ^ static_cast<std::uint64_t>(key.styleMask);
-            for (const wchar_t character : key.name) {
-                hash = (hash ^ static_cast<std::uint32_t>(character)) * 1099511628211ull;
-            }
-            return static_cast<std::size_t>(hash);
+            return HashName(key.name, kNameHashBasis ^ static_cast<std::uint64_t>(key.styleMask));
         }
     };
 

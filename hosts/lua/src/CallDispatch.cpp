@@ -11,9 +11,7 @@
 
 #include <boost/make_shared.hpp>
 
-#include <cstdint>
 #include <cwchar>
-#include <limits>
 #include <typeinfo>
 #include <vector>
 
@@ -112,34 +110,14 @@ public:
     }
 
 private:
-    /// A Lua number for a double, or a Lua integer within 32 bits for a long, is what the
-    /// general path would make too (the standard conversion of such a long to double is exact),
-    /// so it goes straight into the slot, into the slot's own holder when it has one to spare.
+    /// A number for a double or long parameter goes straight into the slot (see
+    /// StorePlainNumber); the standard conversion of a 32-bit long to double is exact.
     bool BuildPlainNumber(const Argument& argument, int index, int top, Value& slot) {
-        if (index > top || lua_type(m_state, index) != LUA_TNUMBER) {
+        const std::type_info& type = argument.GetType().GetTypeInfo();
+        if (index > top || (&type != &typeid(double) && &type != &typeid(long))) {
             return false;
         }
-        const std::type_info& type = argument.GetType().GetTypeInfo();
-        if (&type == &typeid(double)) {
-            const double number = static_cast<double>(lua_tonumber(m_state, index));
-            if (!slot.OverwriteSoleCopy(number)) {
-                slot = Value(&number);
-            }
-            return true;
-        }
-        if (&type == &typeid(long) && lua_isinteger(m_state, index)) {
-            const lua_Integer integer = lua_tointeger(m_state, index);
-            if (integer < std::numeric_limits<std::int32_t>::min() ||
-                integer > std::numeric_limits<std::int32_t>::max()) {
-                return false;
-            }
-            const long number = static_cast<long>(integer);
-            if (!slot.OverwriteSoleCopy(number)) {
-                slot = Value(&number);
-            }
-            return true;
-        }
-        return false;
+        return StorePlainNumber(m_state, index, &type == &typeid(double), slot);
     }
 
     Value BuildInput(const Argument& argument, int index, int top, unsigned int number) {

@@ -1,9 +1,8 @@
 #include "NumberCalls.h"
 
 #include "ArgumentRoles.h"
+#include "ValueMarshalling.h"
 
-#include <cstdint>
-#include <limits>
 #include <typeinfo>
 
 namespace VelmorandScript {
@@ -20,6 +19,25 @@ void Store(Value& slot, const T& number) {
 }
 
 }  // namespace
+
+bool StorePlainNumber(lua_State* state, int index, bool isDouble, Value& slot) {
+    if (lua_type(state, index) != LUA_TNUMBER) {
+        return false;
+    }
+    if (isDouble) {
+        Store(slot, static_cast<double>(lua_tonumber(state, index)));
+        return true;
+    }
+    if (!lua_isinteger(state, index)) {
+        return false;
+    }
+    const lua_Integer integer = lua_tointeger(state, index);
+    if (!FitsLong(integer)) {
+        return false;
+    }
+    Store(slot, static_cast<long>(integer));
+    return true;
+}
 
 NumberCallPlan::NumberCallPlan(const IFunction& function)
     : m_applies((function.GetStyle() & DeprecatedStyle) == 0),
@@ -53,21 +71,8 @@ bool NumberCallPlan::FillArguments(lua_State* state, int firstArgument,
     values.resize(m_slotCount);
     int index = firstArgument;
     for (const Input& input : m_inputs) {
-        if (lua_type(state, index) != LUA_TNUMBER) {
+        if (!StorePlainNumber(state, index, input.isDouble, values[input.slot])) {
             return false;
-        }
-        if (input.isDouble) {
-            Store(values[input.slot], static_cast<double>(lua_tonumber(state, index)));
-        } else {
-            if (!lua_isinteger(state, index)) {
-                return false;
-            }
-            const lua_Integer integer = lua_tointeger(state, index);
-            if (integer < std::numeric_limits<std::int32_t>::min() ||
-                integer > std::numeric_limits<std::int32_t>::max()) {
-                return false;
-            }
-            Store(values[input.slot], static_cast<long>(integer));
         }
         ++index;
     }

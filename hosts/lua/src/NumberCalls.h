@@ -18,6 +18,12 @@
 namespace VelmorandScript {
 namespace Lua {
 
+/// Puts the Lua value at `index` into `slot` as a double (`isDouble`) or a long, when it is a
+/// number that the general path would turn into the same value (any number for a double, an
+/// integer within 32 bits for a long), reusing the slot's holder when it has one to spare.
+/// False, the slot unchanged, for any other value.
+bool StorePlainNumber(lua_State* state, int index, bool isDouble, Value& slot);
+
 class NumberCallPlan {
 public:
     /// The plan of `function`; it applies to no call when the function has other arguments.

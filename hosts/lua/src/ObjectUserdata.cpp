@@ -140,25 +140,19 @@ void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& 
     lua_remove(state, cache);
 }
 
-int IndexObject(lua_State* state) {
-    const boost::shared_ptr<IObject>& object = CheckedObject(state, 1);
-    if (const auto* array = dynamic_cast<const IArray*>(object.get())) {
-        if (lua_type(state, 2) == LUA_TNUMBER) {
-            return ReadArrayItem(state, *array);
-        }
-    }
+/// The member name an object is indexed with (the key at 2); throws for a key that is no string.
+std::wstring MemberName(lua_State* state) {
     if (lua_type(state, 2) != LUA_TSTRING) {
         throw ScriptException(L"Native objects are indexed by property or method name, not by a " +
                               Common::ToWString(luaL_typename(state, 2)) + L".");
     }
-    const boost::shared_ptr<Class> scriptClass = CheckedClass(*object);
-    const std::wstring name = ToWideString(state, 2);
-    if (FindScriptFunction(scriptClass, name, PropertyGetStyle, object)) {
-        HostState& host = HostState::From(state);
-        DispatchCall(host, state, CallTarget{scriptClass, name, PropertyGetStyle, object, 3});
-        lua_settop(state, 3);  // the property's value, or nil when it returned nothing
-        return 1;
-    }
+    return ToWideString(state, 2);
+}
+
+/// Pushes the closure of the method `name` (kept in the class's method cache); throws when the
+/// class has no such method, the last thing indexing looks for.
+int PushMemberMethod(lua_State* state, const boost::shared_ptr<Class>& scriptClass,
+                     const std::wstring& name, const boost::shared_ptr<IObject>& object) {
     if (boost::shared_ptr<IFunction> method =
             FindScriptFunction(scriptClass, name, MethodStyles, object)) {
         PushMethod(state, 2, scriptClass, std::move(method), name);
@@ -166,6 +160,24 @@ int IndexObject(lua_State* state) {
     }
     throw ScriptException(std::wstring(scriptClass->GetScriptName()) +
                           L" has no property or method named '" + name + L"'.");
+}
+
+int IndexObject(lua_State* state) {
+    const boost::shared_ptr<IObject>& object = CheckedObject(state, 1);
+    if (const auto* array = dynamic_cast<const IArray*>(object.get())) {
+        if (lua_type(state, 2) == LUA_TNUMBER) {
+            return ReadArrayItem(state, *array);
+        }
+    }
+    const std::wstring name = MemberName(state);
+    const boost::shared_ptr<Class> scriptClass = CheckedClass(*object);
+    if (FindScriptFunction(scriptClass, name, PropertyGetStyle, object)) {
+        HostState& host = HostState::From(state);
+        DispatchCall(host, state, CallTarget{scriptClass, name, PropertyGetStyle, object, 3});
+        lua_settop(state, 3);  // the property's value, or nil when it returned nothing
+        return 1;
+    }
+    return PushMemberMethod(state, scriptClass, name, object);
 }
 
 // __index: a method already resolved in the object's class comes from the class's method cache
@@ -320,18 +332,8 @@ bool ResolvesMethodsByNameAlone(const boost::shared_ptr<Class>& scriptClass) {
 int ResolveMethod(lua_State* state) {
     const auto* anchor =
         static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
-    if (lua_type(state, 2) != LUA_TSTRING) {
-        throw ScriptException(L"Native objects are indexed by property or method name, not by a " +
-                              Common::ToWString(luaL_typename(state, 2)) + L".");
-    }
-    const std::wstring name = ToWideString(state, 2);
-    if (boost::shared_ptr<IFunction> method = FindScriptFunction(
-            anchor->scriptClass, name, MethodStyles, boost::shared_ptr<IObject>())) {
-        PushMethod(state, 2, anchor->scriptClass, std::move(method), name);
-        return 1;
-    }
-    throw ScriptException(std::wstring(anchor->scriptClass->GetScriptName()) +
-                          L" has no property or method named '" + name + L"'.");
+    return PushMemberMethod(state, anchor->scriptClass, MemberName(state),
+                            boost::shared_ptr<IObject>());
 }
 
 void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptClass) {

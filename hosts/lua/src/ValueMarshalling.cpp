@@ -21,8 +21,7 @@ namespace Lua {
 namespace {
 
 Value IntegerValue(lua_Integer number) {
-    if (number >= std::numeric_limits<std::int32_t>::min() &&
-        number <= std::numeric_limits<std::int32_t>::max()) {
+    if (FitsLong(number)) {
         const long value = static_cast<long>(number);
         return Value(&value);
     }
@@ -51,6 +50,11 @@ bool PassesUnchanged() {
 }
 
 }  // namespace
+
+bool FitsLong(lua_Integer number) {
+    return number >= std::numeric_limits<std::int32_t>::min() &&
+           number <= std::numeric_limits<std::int32_t>::max();
+}
 
 std::wstring ToWideString(lua_State* state, int index) {
     std::size_t length = 0;

@@ -20,6 +20,8 @@ class HostState;
 /// The native value a Lua value stands for. Throws ScriptException for values that have none
 /// (threads, light and foreign userdata).
 Value ToNativeValue(HostState& host, lua_State* state, int index);
+/// Whether a Lua integer reaches native code as a long: it fits 32 bits.
+bool FitsLong(lua_Integer number);
 
 /// Pushes a value in one of the wrapped forms: empty, bool, long, double, String, IObject or
 /// LuaReference. Throws ScriptException for any other type.

@@ -84,12 +84,18 @@ void ScriptContext::PushScriptCall(boost::shared_ptr<IScriptCall> call) {
 }
 
 void ScriptContext::PopScriptCall() {
+    TakeScriptCall();
+}
+
+boost::shared_ptr<IScriptCall> ScriptContext::TakeScriptCall() {
     if (m_calls.empty()) {
         throw ScriptException(
             L"PopScriptCall was called with no script call in progress; every PopScriptCall "
             L"must match an earlier PushScriptCall.");
     }
+    boost::shared_ptr<IScriptCall> call = std::move(m_calls.back());
     m_calls.pop_back();
+    return call;
 }
 
 }  // namespace VelmorandScript

@@ -60,6 +60,11 @@ public:
 
     /// A copy of the scripted value, sharing its native value.
     Value GetScriptedObject() const override;
+    /// The scripted value itself, without the copy (and its two reference-count changes): for a
+    /// caller that reads it while it holds the wrapper. Assigning to the wrapper replaces it.
+    /// Only a wrapper whose dynamic type is Object is sure to present this value; a derived
+    /// wrapper may present another through GetScriptedObject.
+    const Value& GetScriptedObjectRef() const { return m_value; }
     WrappedObjectInfo* GetWrappedObjectInfo() const override { return m_info; }
     void SetWrappedObjectInfo(WrappedObjectInfo* info) override { m_info = info; }
     /// "[<class script name> ID=<address id>]: -> <brief dump of the scripted value>".

@@ -48,16 +48,22 @@ private:
     boost::shared_ptr<IScriptContext> m_context;
 };
 
-/// Pushes a call frame and pops it on every way out.
+/// Pushes the call's frame and takes it back on every way out. The frame moves onto the
+/// context's stack and back, so that neither step changes its reference count.
 class CallFrameScope {
 public:
-    CallFrameScope(IScriptContext& context, boost::shared_ptr<IScriptCall> frame)
-        : m_context(context) {
+    CallFrameScope(ScriptContext& context, boost::shared_ptr<CallFrame>& frame)
+        : m_context(context), m_frame(frame), m_pushed(frame.get()) {
         context.PushScriptCall(std::move(frame));
     }
     ~CallFrameScope() {
         try {
-            m_context.PopScriptCall();
+            boost::shared_ptr<IScriptCall> taken = m_context.TakeScriptCall();
+            // Native code that left frames of its own on the stack gets no frame of ours back;
+            // the next call at this depth makes a new one.
+            if (taken.get() == m_pushed) {
+                m_frame = boost::static_pointer_cast<CallFrame>(std::move(taken));
+            }
         } catch (...) {
             // The frame was pushed by the constructor; a failing pop has nothing left to undo.
         }
@@ -66,8 +72,22 @@ public:
     CallFrameScope& operator=(const CallFrameScope&) = delete;
 
 private:
-    IScriptContext& m_context;
+    ScriptContext& m_context;
+    boost::shared_ptr<CallFrame>& m_frame;
+    const IScriptCall* m_pushed;
 };
+
+/// The native value a call is made on, lent by a standard wrapper without a copy; `copy` holds
+/// it for any other wrapper, whose GetScriptedObject may present something else.
+const Value& ScriptedObjectOf(const boost::shared_ptr<IObject>& object, Value& copy) {
+    if (object && typeid(*object) == typeid(Object)) {
+        return static_cast<const Object&>(*object).GetScriptedObjectRef();
+    }
+    if (object) {
+        copy = object->GetScriptedObject();
+    }
+    return copy;
+}
 
 std::wstring NameOf(const Argument& argument) {
     return argument.GetName() != nullptr ? argument.GetName() : L"";
@@ -197,7 +217,7 @@ public:
     CallScratchScope& operator=(const CallScratchScope&) = delete;
 
     CallFrame& Frame() { return *m_scratch.frame; }
-    const boost::shared_ptr<CallFrame>& SharedFrame() const { return m_scratch.frame; }
+    boost::shared_ptr<CallFrame>& SharedFrame() { return m_scratch.frame; }
     std::vector<Value>& Values() { return m_scratch.values; }
 
 private:
@@ -317,7 +337,8 @@ int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
     if (!planned) {
         ArgumentBuilder(host, state, frame, context).Build(called, target.firstArgument, values);
     }
-    called.Invoke(target.object ? target.object->GetScriptedObject() : Value(), values);
+    Value objectCopy;
+    called.Invoke(ScriptedObjectOf(target.object, objectCopy), values);
     if (!planned) {
         return PushResults(state, called, values, context);
     }

@@ -56,7 +56,8 @@ std::string FindDefaultModule() {
     std::vector<std::string> candidates;
     if (!directory.empty()) {
         candidates.push_back(directory + "/" + defaultModuleFile);
-        candidates.push_back(directory + "/../lib/" + defaultModuleFile);
+        candidates.push_back(directory + "/" + VELMORAND_LIBDIR_FROM_BINDIR + "/" +
+                             defaultModuleFile);
     }
 #ifdef VELMORAND_DEFAULT_MODULE
     candidates.push_back(VELMORAND_DEFAULT_MODULE);

@@ -11,7 +11,8 @@ namespace Lua {
 /// else what went wrong. The module stays loaded until the process ends: its classes refer to it.
 std::string LoadModule(const std::string& path);
 
-/// The sample module: next to the program, in ../lib beside it, or where it was built.
+/// The sample module: next to the program, in the installed library folder (found from the
+/// program's folder), or where it was built.
 /// Empty when none of these exists.
 std::string FindDefaultModule();
 

@@ -41,7 +41,41 @@ struct ObjectDependentClass : Class {
     boost::shared_ptr<IFunction> forObjects;
 };
 
+// A module's own kind of deprecation, with a behaviour word of its choice.
+struct CustomDeprecation : DeprecatedFunction {
+    explicit CustomDeprecation(int behaviour)
+        : DeprecatedFunction(L"Area", L"Elsewhere", L"TestModule", StaticStyle, behaviour) {}
+    std::wstring GenerateMessage(const std::wstring& className) const override {
+        return DeprecatedFunction::GenerateMessage(className, Messages::DeprecatedGeneric, L"");
+    }
+};
+
 }  // namespace
+
+// The first suite: nothing in the process may have registered a class before it. The listings of
+// functions and arguments are checked end to end by tests/lua/listings.lua.
+TEST(ListingsTest, RegisteredClassesNeedTheArrayClassThenFollowScriptNameOrder) {
+    EXPECT_EQ(ScriptErrorText([&] { Registry().GetRegisteredClasses(); }),
+              L"Unknown class VelmorandScript::Array.");
+    // Script names order by code unit: upper case before lower case.
+    RegisterClass<60>(L"Listed::b");
+    RegisterClass<61>(L"Listed::a");
+    RegisterClass<62>(L"Listed::B");
+    RegisterArrayClass();
+    const boost::shared_ptr<const IArray> listing = Registry().GetRegisteredClasses();
+    std::vector<std::wstring> names;
+    for (long i = 0; i < listing->Count(); ++i) {
+        const Value item = listing->Item(i);
+        EXPECT_EQ(Registry().FindClassByScriptName(Read<Class>(item).GetScriptName()).get(),
+                  &Read<Class>(item));
+        names.push_back(Read<Class>(item).GetScriptName());
+    }
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Listed::B", L"Listed::a", L"Listed::b",
+                                                L"VelmorandScript::Array"}));
+    // A listing is a snapshot of the Registry().
+    RegisterClass<63>(L"Listed::Late");
+    EXPECT_EQ(listing->Count(), 4);
+}
 
 TEST(FunctionTableTest, LookupTakesTheLowestRequestedBitThatTheFirstFittingEntryHas) {
     const auto owner = MakeClass<1>(L"TableShape");
@@ -58,12 +92,10 @@ TEST(FunctionTableTest, LookupTakesTheLowestRequestedBitThatTheFirstFittingEntry
         const wchar_t* name;
         long mask;
         boost::shared_ptr<IFunction> expected;
-    } rows[] = {
-        {L"Size", 0x2, nullptr},   {L"size", 0x8, nullptr},    {L"Both", 0x2, both},
-        {L"Run", 0x3, staticRun},  {L"Run", 0x2, instanceRun}, {L"Value", 0x20, command},
-        {L"Value", 0x8, nullptr},  {L"Draw", 0x2, onWrapper},  {L"Draw", 0x800, nullptr},
-        {L"Move", 0x2, moveAgain},
-    };
+    } rows[] = {{L"Size", 0x2, nullptr},  {L"size", 0x8, nullptr},    {L"Both", 0x2, both},
+                {L"Run", 0x3, staticRun}, {L"Run", 0x2, instanceRun}, {L"Value", 0x20, command},
+                {L"Value", 0x8, nullptr}, {L"Draw", 0x2, onWrapper},  {L"Draw", 0x800, nullptr},
+                {L"Move", 0x2, moveAgain}};
     for (const auto& row : rows) {
         EXPECT_EQ(owner->FindFunction(row.name, row.mask, nullptr), row.expected)
             << row.name << " mask " << row.mask;
@@ -106,8 +138,7 @@ TEST(ClassTest, BaseChainIsSearchedInMaskOrderAndKeepsOutermostDescriptors) {
                                 {FunctionKey(L"Size", PropertyGetStyle), callerSize},
                                 {FunctionKey(L"Stop", 0x2), rootStop}}));
 
-    // What a base found is remembered only until a function is added anywhere.
-    EXPECT_EQ(leaf->FindFunction(L"Stop", 0x2, nullptr), rootStop);
+    // What a base found (rootStop above) is remembered only until a function is added anywhere.
     const auto middleStop = MakeFunction(L"Stop", 0x2), leafStop = MakeFunction(L"Stop", 0x2);
     middle->AddFunction(middleStop);
     EXPECT_EQ(leaf->FindFunction(L"Stop", 0x2, nullptr), middleStop);
@@ -115,17 +146,16 @@ TEST(ClassTest, BaseChainIsSearchedInMaskOrderAndKeepsOutermostDescriptors) {
     EXPECT_EQ(leaf->FindFunction(L"Stop", 0x2, nullptr), leafStop);
 
     // Nor is anything remembered through a descriptor whose lookup depends on the object.
-    const auto special = boost::make_shared<ObjectDependentClass>(
-        DataType(typeid(TypeTag<40>)), L"SpecialBase", nullptr, L"TestModule", false);
-    Registry().AddClass(special);
-    const auto plain = MakeClass<41>(L"OnSpecialBase", L"SpecialBase");
+    const auto dependent = boost::make_shared<ObjectDependentClass>(
+        DataType(typeid(TypeTag<40>)), L"DependentBase", nullptr, L"TestModule", false);
+    Registry().AddClass(dependent);
+    const auto plain = MakeClass<41>(L"OnDependentBase", L"DependentBase");
     const auto general = MakeFunction(L"Act", 0x2);
-    special->AddFunction(general);
-    special->forObjects = MakeFunction(L"Act", 0x2);
+    dependent->AddFunction(general);
+    dependent->forObjects = MakeFunction(L"Act", 0x2);
     EXPECT_EQ(plain->FindFunction(L"Act", 0x2, nullptr), general);
-    EXPECT_EQ(plain->FindFunction(L"Act", 0x2, nullptr), general);
-    EXPECT_EQ(plain->FindFunction(L"Act", 0x2, special->CreateWrapper(Value())),
-              special->forObjects);
+    EXPECT_EQ(plain->FindFunction(L"Act", 0x2, dependent->CreateWrapper(Value())),
+              dependent->forObjects);
 
     // An unregistered base fails only when the own table has no match, and until it is added.
     const auto base = MakeClass<5>(L"LateBase");
@@ -139,7 +169,7 @@ TEST(ClassTest, BaseChainIsSearchedInMaskOrderAndKeepsOutermostDescriptors) {
     EXPECT_TRUE(derived->FindFunction(L"Inherited", 0x2, nullptr));
 }
 
-TEST(ClassRegistryTest, FirstRegistrationKeepsEachKeyAndTypesFindOnlyTheirOwnClass) {
+TEST(ClassRegistryTest, FirstRegistrationWinsTypesFindOwnClassChecksRunInNameOrder) {
     const auto first = RegisterClass<10>(L"Duplicate");
     const auto sameName = RegisterClass<11>(L"Duplicate");
     const auto sameType = RegisterClass<10>(L"DuplicateType");
@@ -160,9 +190,8 @@ TEST(ClassRegistryTest, FirstRegistrationKeepsEachKeyAndTypesFindOnlyTheirOwnCla
     EXPECT_EQ(Registry().FindClassByCppType(Value(static_cast<const Animal*>(&rex), true)), dog);
     EXPECT_EQ(Registry().FindClassByCppType(Value(static_cast<const Animal*>(&tom), true)), animal);
     EXPECT_FALSE(Registry().FindClassByCppType(Value(&tom, true)));
-}
 
-TEST(ClassRegistryTest, CheckClassesRunsInNameOrderAndStopsAtTheFirstFailure) {
+    // CheckClasses runs in name order and stops at the first failure.
     static std::vector<std::wstring> log;  // the registered functions outlive the test
     for (const auto& added : {MakeClass<20>(L"Order::C"), MakeClass<21>(L"Order::B", L"Order::Gap"),
                               MakeClass<22>(L"Order::A")}) {
@@ -182,8 +211,74 @@ TEST(ClassRegistryTest, CheckClassesRunsInNameOrderAndStopsAtTheFirstFailure) {
     EXPECT_EQ(function->GetOwningClass(), RegisterClass<24>(L"Order::Late"));
 }
 
-// Classes are never removed, so a registered cycle stays: this test must come last.
-TEST(ClassRegistryTest, CyclesAreRejectedNamingTheirMembers) {
+TEST(DeprecatedFunctionTest, BehaviourWordChoosesTheOutcomeAndRenamedChecksFindTheNewName) {
+    const std::wstring generic =
+        DeprecatedFunction::GenerateGenericDeprecationMessage(L"Shape", L"Area");
+    EXPECT_EQ(generic,
+              L"The API Shape::Area has been deprecated and may be removed without notice. Please "
+              L"refer to the documentation and update your scripts accordingly.");
+    const DeprecatedRenamedFunction renamed(L"Old", L"Elsewhere", L"M", 0x2, L"New");
+    EXPECT_EQ(renamed.GetStyle(), 0x202);
+    const DeprecatedReplacedFunction replaced(L"Old", L"", L"M", 0x1, L"NewA, NewB");
+    const DeprecatedRemovedFunction removed(L"Gone", L"", L"M", 0x1, L"Unused");
+    const CustomDeprecation passes(1), ignored(0), alsoIgnored(3), raisesGeneric(0x14);
+    const struct {
+        const DeprecatedFunction& function;
+        std::wstring outcome;  // what PreInvoke returned, or the text it raised
+    } rows[] = {
+        {passes, L"true"},
+        {ignored, L"false"},
+        {alsoIgnored, L"false"},
+        {renamed, L"false"},
+        {raisesGeneric, generic},
+        {replaced,
+         L"The API Shape::Old has been deprecated and replaced with the non-compatible API(s) "
+         L"NewA, NewB. Please refer to the documentation and update your scripts to use the new "
+         L"API(s) instead."},
+        {removed,
+         L"The API Shape::Gone has been deprecated and removed. Please refer to the "
+         L"documentation and update your scripts accordingly."}};
+    const auto context = boost::make_shared<RecordingContext>();
+    for (const auto& row : rows) {
+        boost::shared_ptr<IFunction> reference;
+        std::wstring outcome;
+        const std::wstring raised = ScriptErrorText([&] {
+            outcome = row.function.PreInvoke(context, L"Shape", reference) ? L"true" : L"false";
+        });
+        EXPECT_EQ(outcome.empty() ? raised : outcome, row.outcome) << row.function.GetBehaviour();
+        EXPECT_FALSE(reference);
+    }
+    // Only the renamed function warned the script.
+    ASSERT_EQ(context->notices.size(), 1u);
+    EXPECT_EQ(context->types[0], WarningEvent);
+    EXPECT_EQ(context->notices[0],
+              L"The API Shape::Old has been renamed to Shape::New, which will automatically be "
+              L"called until the script is updated. Please refer to the documentation and update "
+              L"your scripts to use the renamed API instead.");
+    context->throwOnNotify = std::make_exception_ptr(ScriptAbortException(L"stop"));
+    boost::shared_ptr<IFunction> reference;
+    EXPECT_THROW(renamed.PreInvoke(context, L"Shape", reference), ScriptAbortException);
+
+    // The check of a renamed function looks for the new name in the chain.
+    const auto base = RegisterClass<50>(L"DeprecationBase");
+    const auto shape = RegisterClass<51>(L"DeprecationShape", L"DeprecationBase");
+    shape->AddFunction(
+        boost::make_shared<DeprecatedRenamedFunction>(L"Old", L"", L"M", 0x2, L"New"));
+    EXPECT_EQ(ScriptErrorText([] { Registry().CheckClasses(); }),
+              L"Non-existing replacement function New for deprecated function Old on class "
+              L"DeprecationShape.");
+    base->AddFunction(MakeFunction(L"New", PropertySetStyle));
+    Registry().CheckClasses();
+    // Without a new name the check fails too, with a placeholder for the name.
+    EXPECT_NE(ScriptErrorText([&] {
+                  DeprecatedRenamedFunction(L"Older", L"", L"M", 0x2, nullptr)
+                      .Check(shape.get(), nullptr);
+              }).find(L"for deprecated function Older on class DeprecationShape."),
+              std::wstring::npos);
+}
+
+// Classes are never removed, so a registered cycle stays: this suite must come last.
+TEST(ClassCycleTest, CyclesAreRejectedNamingTheirMembers) {
     const auto checkFailure = [] { return ScriptErrorText([] { Registry().CheckClasses(); }); };
     Registry().AddClass(MakeClass<30>(L"Cycle::B", L"Cycle::A"));
     Registry().AddClass(MakeClass<31>(L"Cycle::A", L"Cycle::B"));

@@ -24,7 +24,7 @@ const Common::StaticStringTable::StringEntry kSecondEntries[] = {{Id(1), L"secon
 const Common::StaticStringTable::StringEntry kStaticEntries[] = {{Id(0x10000), L"static"}};
 const Common::StaticStringTable g_registeredAtLoad(kModule + 1, kStaticEntries, 1);
 
-TEST(CfxFormatTest, FillsPlaceholdersInOnePassAndWritesNumbersShortest) {
+TEST(MessageTest, FormatsFillPlaceholdersOnceAndTablesResolveIdsWhileTheyLive) {
     // Every occurrence is filled, an inserted "%2" stays text, unfilled ones stay as written.
     Common::CfxFormat format(std::wstring(L"%1 and %2|%2%1%2|%3 %9 %0 %a 100% %|%10"));
     format << L"%2" << L"b";
@@ -42,9 +42,8 @@ TEST(CfxFormatTest, FillsPlaceholdersInOnePassAndWritesNumbersShortest) {
             << -std::numeric_limits<double>::infinity() << 0.1f;
     // Floats are written at their own precision, not widened to double first.
     EXPECT_EQ(numbers.ToString(), L"2.5 1e+300 -0 123456789 0.000001 1e+21 1e-07 -inf 0.1");
-}
 
-TEST(StringTableTest, TablesResolveIdsOnlyWhileTheyLiveAndTheFirstRegisteredWins) {
+    // String tables resolve ids only while they live, and the first registered wins.
     Common::StringLoader& loader = Common::StringLoader::Instance();
     EXPECT_EQ(loader.GetString(Id(0x10000)), L"static");
     {
@@ -53,9 +52,9 @@ TEST(StringTableTest, TablesResolveIdsOnlyWhileTheyLiveAndTheFirstRegisteredWins
             Common::StaticStringTable second(kModule, kSecondEntries, 2);
             EXPECT_EQ(loader.GetString(Id(1)), kFirstEntries[1].text);
             EXPECT_EQ(loader.GetString(Id(2)), L"second two");
-            Common::CfxFormat format(Id(1));
-            format << L"Circle" << L"Area";
-            EXPECT_EQ(format.ToString(), L"Class Circle has no function Area (Circle)");
+            Common::CfxFormat fromTable(Id(1));
+            fromTable << L"Circle" << L"Area";
+            EXPECT_EQ(fromTable.ToString(), L"Class Circle has no function Area (Circle)");
         }
         EXPECT_FALSE(loader.HasString(Id(2)));
         EXPECT_TRUE(loader.HasString(Id(0)));
@@ -70,7 +69,36 @@ TEST(StringTableTest, TablesResolveIdsOnlyWhileTheyLiveAndTheFirstRegisteredWins
     EXPECT_EQ(loader.GetString(0xED0099), L"<missing text for message 0xED0099>");
 }
 
-TEST(CommonTextTest, ExceptionsAndUtf8) {
+// Integers take a base, reals none; a rejected text leaves the output alone.
+template <class Number, class... Base>
+void ExpectParsed(const std::wstring& text, Number expected, Base... base) {
+    Number result{};
+    EXPECT_TRUE(Common::ToValue(text, result, base...) && result == expected)
+        << Common::ToUtf8(text);
+}
+
+template <class Number, class... Base>
+void ExpectRejected(std::initializer_list<const wchar_t*> texts, Base... base) {
+    for (const wchar_t* text : texts) {
+        Number result = 99;
+        EXPECT_TRUE(!Common::ToValue(text, result, base...) && result == 99)
+            << Common::ToUtf8(text);
+    }
+}
+
+// long and unsigned long take the 32-bit range too.
+template <class Signed, class Unsigned>
+void CheckIntegerParsing() {
+    ExpectParsed<Signed>(L"-2147483648", -2147483647 - 1, 10);
+    ExpectParsed<Signed>(L"-80000000", -2147483647 - 1, 16);
+    ExpectParsed<Signed>(L"zZ", 35 * 36 + 35, 36);
+    ExpectRejected<Signed>({L"2147483648", L"", L" 1", L"1 ", L"1.0", L"+-1", L"\uFF11"}, 10);
+    ExpectRejected<Signed>({L"0xff", L"80000000"}, 16);
+    ExpectParsed<Unsigned>(L"+4294967295", 4294967295u, 10);
+    ExpectRejected<Unsigned>({L"4294967296", L"-1", L"-0"}, 10);
+}
+
+TEST(CommonTextTest, ExceptionsUtf8CaseFoldingPathsAndWholeTextParsing) {
     const std::wstring message = L"Gr\u00f6\u00dfe \u20ac \U0001F600\U0010FFFF";
     const std::string utf8 =
         "Gr\xC3\xB6\xC3\x9F"
@@ -91,38 +119,16 @@ TEST(CommonTextTest, ExceptionsAndUtf8) {
                   std::wstring(replaced, L'\uFFFD') + L"A");
     }
     EXPECT_EQ(Common::ToUtf8(std::wstring{L'a', static_cast<wchar_t>(0xD800)}), "a\xEF\xBF\xBD");
-}
 
-// Integers take a base, reals none; a rejected text leaves the output alone.
-template <class Number, class... Base>
-void ExpectParsed(const std::wstring& text, Number expected, Base... base) {
-    Number result{};
-    EXPECT_TRUE(Common::ToValue(text, result, base...)) << Common::ToUtf8(text);
-    EXPECT_EQ(result, expected) << Common::ToUtf8(text);
-}
+    // Letters fold to lower case; code units order as unsigned numbers.
+    EXPECT_EQ(Common::CompareNoCase(L"Shapes::Circle", L"sHAPES::cIRCLE", std::wstring::npos), 0);
+    EXPECT_LT(Common::CompareNoCase(L"_", L"A", std::wstring::npos), 0);
+    EXPECT_EQ(Common::CompareNoCase(L"abX", L"ABy", 2), 0);
+    EXPECT_GT(Common::CompareNoCase(std::wstring(1, wchar_t(-1)), L"a", std::wstring::npos), 0);
+    EXPECT_EQ(Common::Path(L"/tmp/script.log", L"logs").AsString(), L"/tmp/script.log");
+    EXPECT_EQ(Common::Path(L"\u00e9.log", L"d\u00ee").AsUtf8(), "d\xC3\xAE/\xC3\xA9.log");
 
-template <class Number, class... Base>
-void ExpectRejected(std::initializer_list<const wchar_t*> texts, Base... base) {
-    for (const wchar_t* text : texts) {
-        Number result = 99;
-        EXPECT_FALSE(Common::ToValue(text, result, base...)) << Common::ToUtf8(text);
-        EXPECT_EQ(result, 99) << Common::ToUtf8(text);
-    }
-}
-
-// long and unsigned long take the 32-bit range too.
-template <class Signed, class Unsigned>
-void CheckIntegerParsing() {
-    ExpectParsed<Signed>(L"-2147483648", -2147483647 - 1, 10);
-    ExpectParsed<Signed>(L"-80000000", -2147483647 - 1, 16);
-    ExpectParsed<Signed>(L"zZ", 35 * 36 + 35, 36);
-    ExpectRejected<Signed>({L"2147483648", L"", L" 1", L"1 ", L"1.0", L"+-1", L"\uFF11"}, 10);
-    ExpectRejected<Signed>({L"0xff", L"80000000"}, 16);
-    ExpectParsed<Unsigned>(L"+4294967295", 4294967295u, 10);
-    ExpectRejected<Unsigned>({L"4294967296", L"-1", L"-0"}, 10);
-}
-
-TEST(CommonTextTest, ToValueTakesWholeTextsWithinRange) {
+    // ToValue takes whole texts within range.
     CheckIntegerParsing<int, unsigned int>();
     CheckIntegerParsing<long, unsigned long>();
     ExpectParsed<double>(L".5", 0.5);
@@ -131,16 +137,6 @@ TEST(CommonTextTest, ToValueTakesWholeTextsWithinRange) {
     ExpectRejected<float>({L"3.5e38"});
     double notANumber = 0;
     EXPECT_TRUE(Common::ToValue(L"nan", notANumber) && std::isnan(notANumber));
-}
-
-TEST(CommonTextTest, CompareNoCaseAndPaths) {
-    // Letters fold to lower case; code units order as unsigned numbers.
-    EXPECT_EQ(Common::CompareNoCase(L"Shapes::Circle", L"sHAPES::cIRCLE", std::wstring::npos), 0);
-    EXPECT_LT(Common::CompareNoCase(L"_", L"A", std::wstring::npos), 0);
-    EXPECT_EQ(Common::CompareNoCase(L"abX", L"ABy", 2), 0);
-    EXPECT_GT(Common::CompareNoCase(std::wstring(1, wchar_t(-1)), L"a", std::wstring::npos), 0);
-    EXPECT_EQ(Common::Path(L"/tmp/script.log", L"logs").AsString(), L"/tmp/script.log");
-    EXPECT_EQ(Common::Path(L"\u00e9.log", L"d\u00ee").AsUtf8(), "d\xC3\xAE/\xC3\xA9.log");
 }
 
 }  // namespace

@@ -25,27 +25,12 @@ struct Gadget {
     virtual ~Gadget() = default;
 };
 
-template <class T>
-DataType TypeOf() {
-    return DataType(typeid(T));
-}
-
-template <class T>
-std::wstring NameOf() {
-    return DataType(typeid(T)).GetName();
-}
-
 Value ConvertToTag3(const Value&, boost::shared_ptr<IScriptContext>) {
     return Make(Tag<3>());
 }
 
 ConversionRegistry& Registry() {
     return ConversionRegistry::GetInstance();
-}
-
-/// Empties the log (and resets its address ids).
-void RestartLog() {
-    DebugLog(L"", 0, 0, false, true);
 }
 
 Lines ReadLogLines() {
@@ -70,7 +55,7 @@ protected:
     static void SetUpTestSuite() { StandardConversions::RegisterDataConversions(); }
     void SetUp() override {
         ASSERT_TRUE(IsScripLoggingEnabled());
-        RestartLog();
+        DebugLog(L"", 0, 0, false, true);  // empties the log and resets its address ids
     }
 };
 
@@ -91,7 +76,7 @@ TEST_F(ScriptLogTest, LinesAreWrittenAsGivenAndRestartResetsAddressIds) {
     EXPECT_EQ(GetAddressId(&objects[1], false), 0u);
 }
 
-TEST_F(ScriptLogTest, EachConversionStepWritesOneLine) {
+TEST_F(ScriptLogTest, EachConversionStepAndSuccessfulLookupWritesOneLine) {
     // Boxing and missing conversions write nothing.
     Value boolValue = Make(true);
     EXPECT_FALSE(Registry().ConvertValue(TypeOf<std::wstring>(), {}, boolValue, false));
@@ -101,8 +86,16 @@ TEST_F(ScriptLogTest, EachConversionStepWritesOneLine) {
     const std::wstring dump = L"\tConverting Value " + value.Dump(true);
     ASSERT_TRUE(Registry().ConvertValue(TypeOf<long>(), {}, value, true));
     ASSERT_TRUE(Registry().ConvertValue(TypeOf<double>(), {}, value, true));
+
+    // Only successful function lookups write a line, naming the class whose table matched.
+    const auto base = RegisterClass<1>(L"LogBase");
+    const auto derived = MakeClass<2>(L"LogDerived", L"LogBase");
+    base->AddFunction(MakeFunction(L"Size", PropertyGetStyle | InstanceStyle));
+    EXPECT_FALSE(derived->FindFunction(L"Missing", StyleMask, nullptr));
+    EXPECT_TRUE(derived->FindFunction(L"Size", 0x8, nullptr));
     EXPECT_EQ(ReadLogLines(), (Lines{dump + L" from long to String", dump + L" from String to long",
-                                     dump + L" from long to double"}));
+                                     dump + L" from long to double",
+                                     L"\tMatched instance | property get function LogBase::Size"}));
 }
 
 TEST_F(ScriptLogTest, WrappingLogsHowTheWrapperWasFound) {
@@ -147,16 +140,6 @@ TEST_F(ScriptLogTest, WrappingLogsHowTheWrapperWasFound) {
             wrapping + vectorWithout + arrayLine, wrapping + vectorWith + arrayLine,
             L"\tUnable to wrapping Value " + unknownDump + L" of C++ type " + NameOf<Tag<2>>() +
                 L" - no an recognized script class"}));
-}
-
-TEST_F(ScriptLogTest, OnlySuccessfulFunctionLookupsWriteALine) {
-    const auto base = RegisterClass<1>(L"LogBase");
-    const auto derived = MakeClass<2>(L"LogDerived", L"LogBase");
-    base->AddFunction(MakeFunction(L"Size", PropertyGetStyle | InstanceStyle));
-    EXPECT_FALSE(derived->FindFunction(L"Missing", StyleMask, nullptr));
-    // The line names the class whose table matched, not the class asked.
-    EXPECT_TRUE(derived->FindFunction(L"Size", 0x8, nullptr));
-    EXPECT_EQ(ReadLogLines(), Lines{L"\tMatched instance | property get function LogBase::Size"});
 }
 
 }  // namespace

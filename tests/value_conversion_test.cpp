@@ -22,11 +22,6 @@ struct Widget {
     virtual ~Widget() = default;
 };
 
-template <class T>
-DataType TypeOf() {
-    return DataType(typeid(T));
-}
-
 ConversionRegistry& Registry() {
     return ConversionRegistry::GetInstance();
 }
@@ -42,12 +37,17 @@ Value ConvertToTag(const Value&, boost::shared_ptr<IScriptContext> context) {
     return Make(result);
 }
 
+/// Wraps a copy of `value`: the WrapWith routine that wrapped it, or -1 when wrapping failed.
+int WrapperOf(Value value) {
+    return Registry().WrapValue({}, value) ? WrappedBy(value) : -1;
+}
+
 template <int From, int To>
 void Register(ConversionRoutine routine = &ConvertToTag<To>) {
     Registry().RegisterDataConversion(TypeOf<Tag<From>>(), TypeOf<Tag<To>>(), routine);
 }
 
-TEST(ValueConversionTest, FirstRegisteredRoutineConvertsAndValueTargetsBox) {
+TEST(ValueConversionTest, FirstRoutineConvertsInOneOrTwoStepsValueBoxesFailuresKeepTheValue) {
     const std::size_t before = Registry().GetConversionCount();
     Register<1, 2>(&ConvertToTag<2, 1>);
     Register<1, 2>(&ConvertToTag<2, 2>);
@@ -66,23 +66,19 @@ TEST(ValueConversionTest, FirstRegisteredRoutineConvertsAndValueTargetsBox) {
     Value registered = Make(Tag<4>());
     EXPECT_TRUE(Registry().ConvertValue(TypeOf<Value>(), {}, registered, true));
     EXPECT_EQ(registered.GetType(), TypeOf<Tag<5>>());
-}
 
-TEST(ValueConversionTest, MissingConversionThrowsOrReportsFalseAndKeepsTheValue) {
-    Value value = Make(Tag<10>());
-    const void* native = value.GetValuePtr();
+    // A missing conversion reports false or throws, and keeps the value.
+    const void* converted = value.GetValuePtr();
     EXPECT_FALSE(Registry().ConvertValue(TypeOf<Tag<11>>(), {}, value, false));
     EXPECT_EQ(ScriptErrorText([&] { Registry().ConvertValue(TypeOf<Tag<11>>(), {}, value, true); }),
-              L"No valid conversion from " + TypeOf<Tag<10>>().GetName() + L" to " +
-                  TypeOf<Tag<11>>().GetName());
-    EXPECT_EQ(value.GetValuePtr(), native);
+              L"No valid conversion from " + NameOf<Tag<2>>() + L" to " + NameOf<Tag<11>>());
+    EXPECT_EQ(value.GetValuePtr(), converted);
     Value empty;
     EXPECT_EQ(ScriptErrorText([&] { Registry().ConvertValue(TypeOf<Tag<11>>(), {}, empty, true); }),
-              L"No valid conversion from void to " + TypeOf<Tag<11>>().GetName());
-}
+              L"No valid conversion from void to " + NameOf<Tag<11>>());
 
-TEST(ValueConversionTest, TwoStepsThroughTheFirstQualifyingIntermediateTypeOnly) {
-    // Tag<21> and Tag<22> both lead from Tag<20> to Tag<23>.
+    // Two steps go through the first qualifying intermediate type; Tag<21> and Tag<22> both lead
+    // from Tag<20> to Tag<23>.
     Register<20, 21>();
     Register<21, 23>(&ConvertToTag<23, 21>);
     Register<20, 22>();
@@ -90,9 +86,9 @@ TEST(ValueConversionTest, TwoStepsThroughTheFirstQualifyingIntermediateTypeOnly)
     Registry().RegisterIntermediateConversionDataType(TypeOf<Tag<21>>());
     Registry().RegisterIntermediateConversionDataType(TypeOf<Tag<22>>());
     const auto context = TestScriptContext::Create();
-    Value value = Make(Tag<20>());
-    EXPECT_TRUE(Registry().ConvertValue(TypeOf<Tag<23>>(), context, value, true));
-    EXPECT_EQ(Read<Tag<23>>(value).via, TypeOf<Tag<21>>() < TypeOf<Tag<22>>() ? 21 : 22);
+    Value twoSteps = Make(Tag<20>());
+    EXPECT_TRUE(Registry().ConvertValue(TypeOf<Tag<23>>(), context, twoSteps, true));
+    EXPECT_EQ(Read<Tag<23>>(twoSteps).via, TypeOf<Tag<21>>() < TypeOf<Tag<22>>() ? 21 : 22);
     EXPECT_EQ(g_lastContext, context.get());
 
     // Intermediate types are not chained: 23 -> 21 -> 22 -> 24 needs two of them.
@@ -103,7 +99,7 @@ TEST(ValueConversionTest, TwoStepsThroughTheFirstQualifyingIntermediateTypeOnly)
     EXPECT_FALSE(Registry().ConvertValue(TypeOf<Tag<24>>(), {}, chained, false));
 }
 
-TEST(ConversionRegistryTest, WrapperRoutinesForExactTypesAndCategories) {
+TEST(ConversionRegistryTest, WrapperRoutinesForTypesAndCategoriesAndCopiesOwnTheirTables) {
     Registry().RegisterDataWrapperRoutine(TypeOf<Tag<30>>(), &WrapWith<1>);
     Registry().RegisterDataWrapperRoutine(TypeOf<Tag<30>>(), &WrapWith<2>);
     EXPECT_EQ(Registry().GetWrapperRoutine(TypeOf<Tag<30>>()), &WrapWith<1>);
@@ -118,9 +114,22 @@ TEST(ConversionRegistryTest, WrapperRoutinesForExactTypesAndCategories) {
     Registry().RegisterCategoricalObjectWrapperRoutine(other, &WrapWith<2>);
     EXPECT_EQ(Registry().GetWrapperRoutine(TypeOf<Tag<31>>()), nullptr);
     EXPECT_EQ(Registry().GetWrapperRoutine(TypeOf<Tag<32>>()), &WrapWith<1>);
+
+    // A copy converts with its own tables.
+    StandardConversions::RegisterDataConversions();
+    const long number = 7;
+    Value value(&number);
+    auto original = std::make_unique<ConversionRegistry>(Registry());
+    ASSERT_TRUE(original->ConvertValue(TypeOf<double>(), {}, value, true));
+    const ConversionRegistry copy(*original);
+    // The sanitizer build catches a copy still using the lookups the original remembered.
+    original.reset();
+    value = Value(&number);
+    ASSERT_TRUE(copy.ConvertValue(TypeOf<double>(), {}, value, true));
+    EXPECT_EQ(Read<double>(value), 7.0);
 }
 
-TEST(ValueWrappingTest, TheWrapperIsChosenByDerivedTypeDeclaredTypeClassOrConversion) {
+TEST(ValueWrappingTest, TheWrapperIsChosenByDerivedTypeDeclaredTypeClassArrayOrConversion) {
     // The derived type's own wrapper wins; else the declared type's, cached for the derived type
     // so that a later registration for it does not take over.
     Registry().RegisterDataWrapperRoutine(TypeOf<Tag<40>>(), &WrapWith<1>);
@@ -134,12 +143,9 @@ TEST(ValueWrappingTest, TheWrapperIsChosenByDerivedTypeDeclaredTypeClassOrConver
     EXPECT_EQ(Read<Wrapped>(value).context, context.get());
     Registry().RegisterDataWrapperRoutine(TypeOf<Tag<41>>(), &WrapWith<3>);
     const DerivedTag<41> other;
-    Value declared(static_cast<const Tag<41>*>(&other), true);
-    EXPECT_TRUE(Registry().WrapValue({}, declared));
+    EXPECT_EQ(WrapperOf(Value(static_cast<const Tag<41>*>(&other), true)), 3);
     Registry().RegisterDataWrapperRoutine(TypeOf<DerivedTag<41>>(), &WrapWith<4>);
-    Value derived(&other, true);
-    EXPECT_TRUE(Registry().WrapValue({}, derived));
-    EXPECT_EQ(WrappedBy(declared) * 10 + WrappedBy(derived), 33);
+    EXPECT_EQ(WrapperOf(Value(&other, true)), 3);
 
     // Instances of a registered class get the generic routine of the moment, cached for the type.
     ClassRegistry::GetInstance().AddClass(boost::make_shared<Class>(
@@ -147,59 +153,127 @@ TEST(ValueWrappingTest, TheWrapperIsChosenByDerivedTypeDeclaredTypeClassOrConver
     const Widget widget;
     const auto slot = ConversionRegistry::ClassInstanceCategory;
     Registry().RegisterCategoricalObjectWrapperRoutine(slot, nullptr);
-    Value instance(&widget, true);
-    EXPECT_FALSE(Registry().WrapValue({}, instance));
+    EXPECT_EQ(WrapperOf(Value(&widget, true)), -1);
     Registry().RegisterCategoricalObjectWrapperRoutine(slot, &WrapWith<8>);
-    EXPECT_TRUE(Registry().WrapValue({}, instance));
+    EXPECT_EQ(WrapperOf(Value(&widget, true)), 8);
     Registry().RegisterCategoricalObjectWrapperRoutine(slot, &WrapWith<9>);
-    instance = Value(&widget, true);
-    EXPECT_TRUE(Registry().WrapValue({}, instance));
-    EXPECT_EQ(WrappedBy(instance), 8);
+    EXPECT_EQ(WrapperOf(Value(&widget, true)), 8);
 
     // Otherwise a conversion to a type with a wrapper, the first in type order.
     Register<43, 44>();
     Register<43, 45>();
     Registry().RegisterDataWrapperRoutine(TypeOf<Tag<44>>(), &WrapWith<11>);
     Registry().RegisterDataWrapperRoutine(TypeOf<Tag<45>>(), &WrapWith<12>);
-    Value converted = Make(Tag<43>());
-    EXPECT_TRUE(Registry().WrapValue({}, converted));
-    EXPECT_EQ(WrappedBy(converted), TypeOf<Tag<44>>() < TypeOf<Tag<45>>() ? 11 : 12);
+    EXPECT_EQ(WrapperOf(Make(Tag<43>())), TypeOf<Tag<44>>() < TypeOf<Tag<45>>() ? 11 : 12);
     Value unknown = Make(Tag<46>());
     const void* native = unknown.GetValuePtr();
     EXPECT_FALSE(Registry().WrapValue({}, unknown));
     EXPECT_EQ(unknown.GetValuePtr(), native);
-}
 
-TEST(ValueWrappingTest, VectorValuesUseOnlyTheArrayWrapper) {
+    // Vector values use only the array wrapper.
     const auto array = MakeEmptyArray();
     const Value original(static_cast<const IArray*>(array.get()));
     Registry().RegisterDataWrapperRoutine(TypeOf<Array>(), &WrapWith<5>);
-    Value value = original;
-    EXPECT_FALSE(Registry().WrapValue({}, value));
+    EXPECT_EQ(WrapperOf(original), -1);
     // Still no array wrapper: a conversion to a type with a wrapper is used.
     Registry().RegisterDataConversion(TypeOf<Array>(), TypeOf<Tag<42>>(), &ConvertToTag<42>);
     Registry().RegisterDataWrapperRoutine(TypeOf<Tag<42>>(), &WrapWith<6>);
-    EXPECT_TRUE(Registry().WrapValue({}, value));
-    EXPECT_EQ(WrappedBy(value), 6);
+    EXPECT_EQ(WrapperOf(original), 6);
     Registry().RegisterDataWrapperRoutine(TypeOf<IArray>(), &WrapWith<7>);
-    value = original;
-    EXPECT_TRUE(Registry().WrapValue({}, value));
-    EXPECT_EQ(WrappedBy(value), 7);
+    EXPECT_EQ(WrapperOf(original), 7);
 }
 
-TEST(ConversionRegistryTest, ACopyConvertsWithItsOwnTables) {
-    StandardConversions::RegisterDataConversions();
-    const DataType doubleType(typeid(double));
-    const long number = 7;
-    auto original = std::make_unique<ConversionRegistry>(ConversionRegistry::GetInstance());
-    Value first(&number);
-    ASSERT_TRUE(original->ConvertValue(doubleType, {}, first, true));
-    const ConversionRegistry copy(*original);
-    // The sanitizer build catches a copy still using the lookups the original remembered.
-    original.reset();
-    Value converted(&number);
-    ASSERT_TRUE(copy.ConvertValue(doubleType, {}, converted, true));
-    EXPECT_EQ(Read<double>(converted), 7.0);
+// Script contexts: calls back into the script with wrapped arguments, and notices.
+struct Token {};        // wrapped for scripts as the text "token"
+struct Unwrappable {};  // no wrapper routine applies to it
+
+const IScriptContext* g_tokenWrapperContext = nullptr;
+
+class ScriptContextTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        WrapUnchanged<long, int, std::wstring>();
+        ConversionRegistry::GetInstance().RegisterDataWrapperRoutine(
+            DataType(typeid(Token)), [](const Value&, boost::shared_ptr<IScriptContext> context) {
+                g_tokenWrapperContext = context.get();
+                return Make(std::wstring(L"token"));
+            });
+    }
+
+    void SetUp() override { context->PushScriptCall(boost::make_shared<TestScriptCall>(L"F")); }
+
+    /// A script function that records its arguments and answers `results` (and `called`).
+    ScriptFunction Answering(std::vector<Value> results, bool called = true) {
+        return
+            [this, results, called](const std::vector<Value>& arguments, std::vector<Value>& out) {
+                received = arguments;
+                out = results;
+                return called;
+            };
+    }
+
+    boost::shared_ptr<TestScriptContext> context = TestScriptContext::Create();
+    std::vector<Value> received;
+};
+
+TEST_F(ScriptContextTest, CallsWrapEveryArgumentOnlyWithinACallInProgress) {
+    const Value function = Make(Answering({Make(3L)}, false));
+    const std::vector<Value> arguments{Make(Token()), Make(5L)};
+    std::vector<Value> results{Make(7L)};
+    // Outside any call, and with an argument no wrapper applies to, nothing is called.
+    const auto idle = TestScriptContext::Create();
+    EXPECT_FALSE(idle->CallScriptFunction(function, arguments, true, results));
+    EXPECT_FALSE(
+        context->CallScriptFunction(function, {Make(1L), Make(Unwrappable())}, true, results));
+    EXPECT_TRUE(context->invokedFlags.empty());
+    EXPECT_EQ(Read<long>(results.at(0)), 7L);
+
+    EXPECT_FALSE(context->CallScriptFunction(function, arguments, true, results));
+    EXPECT_EQ(context->invokedFlags, std::vector<bool>{true});
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(Read<std::wstring>(received[0]), L"token");
+    EXPECT_EQ(g_tokenWrapperContext, context.get());
+    EXPECT_EQ(Read<long>(results.at(0)), 3L);
+
+    // The stack: a copy has its own, an empty frame is a call in progress too, and a pop without
+    // a push is an error. A copy is not owned by a shared pointer: it cannot wrap arguments.
+    idle->PushScriptCall(nullptr);
+    TestScriptContext copy(*idle);
+    EXPECT_TRUE(idle->CallScriptFunction(Make(Answering({})), {}, false, results));
+    idle->PopScriptCall();
+    EXPECT_EQ(ScriptErrorText([&] { idle->PopScriptCall(); }),
+              L"PopScriptCall was called with no script call in progress; every PopScriptCall "
+              L"must match an earlier PushScriptCall.");
+    EXPECT_THROW(copy.CallScriptFunction(function, {Make(1L)}, false, results),
+                 boost::bad_weak_ptr);
+}
+
+TEST_F(ScriptContextTest, HandlerGetsTypeAndTextAndOnlyASingleLongZeroAborts) {
+    EXPECT_FALSE(context->NotifyScript(L"nobody listens", WarningEvent));
+    context->SetEventHandler(Answering({Make(0L)}));
+    try {
+        context->NotifyScript(L"Stop here.", WarningEvent);
+        ADD_FAILURE() << "the handler's long 0 did not abort";
+    } catch (const ScriptAbortException& abort) {
+        EXPECT_EQ(abort.GetExceptionMessage(), L"Stop here.");
+    }
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(Read<long>(received[0]), 1L);  // the type must be long
+    EXPECT_EQ(Read<std::wstring>(received[1]), L"Stop here.");
+
+    const struct {
+        std::vector<Value> results;
+        bool called;
+    } accepted[] = {
+        {{Make(0)}, true}, {{Make(0L), Make(0L)}, true}, {{}, true}, {{Make(0L)}, false}};
+    for (const auto& row : accepted) {
+        context->SetEventHandler(Answering(row.results, row.called));
+        EXPECT_EQ(context->NotifyScript(L"text", WarningEvent), row.called);
+    }
+    context->SetEventHandler([](const std::vector<Value>&, std::vector<Value>&) -> bool {
+        throw ScriptCancelException();
+    });
+    EXPECT_THROW(context->NotifyScript(L"text", WarningEvent), ScriptCancelException);
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <cwchar>
 #include <map>
+#include <regex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace VelmorandScript;
-using VelmorandScript::Testing::ScriptErrorText;
+using namespace VelmorandScript::Testing;
 
 namespace {
 
@@ -26,15 +28,6 @@ struct Shape {
 };
 struct Circle : Shape {};
 struct Square : Shape {};
-
-template <class T>
-std::wstring NameOf() {
-    return DataType(typeid(T)).GetName();
-}
-
-Value CreateSeven() {
-    return Value(boost::make_shared<int>(7));
-}
 
 TEST(ValueTest, TypeNamesCopiesReferencesAndDumps) {
     // Names are readable; the marker of internal linkage in the run-time name is not shown.
@@ -94,11 +87,11 @@ TEST(ValueCastingTest, EveryCheckRaisesItsMessageInItsTurn) {
 
     // Reads convert numbers only; a number type without a path reports the conversion.
     StandardConversions::RegisterDataConversions();
-    const Value real = Testing::Make(2.5);
+    const Value real = Make(2.5);
     EXPECT_EQ(GetAs<long>(real), 2);
     EXPECT_EQ(ScriptErrorText([&] { GetAs<bool>(real); }),
               L"No valid conversion from double to bool");
-    EXPECT_EQ(ScriptErrorText([&] { GetAs<long>(Testing::Make(std::wstring(L"42"))); }),
+    EXPECT_EQ(ScriptErrorText([&] { GetAs<long>(Make(std::wstring(L"42"))); }),
               L"Bad cast from type String to type long.");
 }
 
@@ -148,16 +141,175 @@ TEST(ValueTest, HoldersReleasedOnOtherThreadsAreFreedWithTheirThreads) {
 TEST(ValueFactoryTest, StartUpCreatorsMakeSharedZerosAndTheFirstRegistrationWins) {
     ValueFactory& factory = ValueFactory::GetFactory();
     const DataType intType(typeid(int));
+    const auto createSeven = +[] { return Value(boost::make_shared<int>(7)); };
     const Value first = factory.CreateObject(intType);
     EXPECT_TRUE(first.IsInsideSmartPointer() && GetAs<int>(first) == 0);
     EXPECT_NE(factory.CreateObject(intType).GetValuePtr(), first.GetValuePtr());
-    EXPECT_FALSE(factory.AddCreator(intType, &CreateSeven));
+    EXPECT_FALSE(factory.AddCreator(intType, createSeven));
     EXPECT_TRUE(factory.RemoveCreator(intType));
     EXPECT_FALSE(factory.RemoveCreator(intType));
     EXPECT_TRUE(factory.CreateObject(intType).IsEmpty());
-    EXPECT_TRUE(factory.AddCreator(intType, &CreateSeven));
+    EXPECT_TRUE(factory.AddCreator(intType, createSeven));
     // Another type_info object of the same name finds the same creator.
     EXPECT_EQ(GetAs<int>(factory.CreateObject(DataType(NamedTypeInfo(typeid(int).name())))), 7);
+}
+
+TEST(ErrorsTest, ExceptionsStyleNamesArgumentErrorsAndAddressIds) {
+    EXPECT_EQ(ScriptCancelException().GetExceptionMessage(), L"The script was canceled.");
+    const ScriptAbortException abort(L"stop \u00e9");
+    EXPECT_STREQ(abort.what(), "stop \xc3\xa9");
+    EXPECT_THROW(throw abort, ScriptException);
+
+    EXPECT_EQ(GetFunctionStyleName(0x80), L"[empty]");
+    EXPECT_EQ(GetFunctionStyleName(0x1FF),
+              L"static | instance | constructor | property get | property set | command | "
+              L"destructor | filter");
+
+    const TestScriptCall byNumber(L"Resize", true);
+    EXPECT_EQ(ScriptErrorText([&] { GenerateArgumentError(L"Bad", &byNumber, 11, L"r"); }),
+              L"Bad (argument #12, calling Resize).");
+    const TestScriptCall byName(L"Move", false);
+    EXPECT_EQ(ScriptErrorText([&] { GenerateArgumentError(L"Bad x", &byName, 0, L"x"); }),
+              L"Bad x (argument x, calling Move).");
+
+    // Address ids count first sightings.
+    DebugLog(L"", 0, 0, false, true);  // starts the numbering afresh
+    const int objects[4] = {};
+    // {address, remove, id}: removing answers 0; a new id is the current count, so it may
+    // repeat one still held.
+    const std::tuple<int, bool, unsigned int> steps[] = {
+        {0, false, 0}, {1, false, 1}, {0, false, 0}, {2, false, 2},
+        {3, true, 0},  {1, true, 0},  {3, false, 2}, {2, false, 2}};
+    for (const auto& [index, remove, id] : steps) {
+        EXPECT_EQ(GetAddressId(&objects[index], remove), id) << index;
+    }
+}
+
+// Script objects and arrays.
+typedef std::vector<std::wstring> Texts;
+
+/// Opens Object's protected members to the tests.
+struct TestObject : Object {
+    TestObject(boost::shared_ptr<Class> scriptClass, const Value& value)
+        : Object(std::move(scriptClass), value) {}
+    TestObject(const std::wstring& scriptName, const Value& value) : Object(scriptName, value) {}
+    using Object::GenerateNonApplicableFunctionCallError;
+};
+
+const boost::shared_ptr<Class> NoClass;
+
+Texts ItemsOf(const IArray& array) {
+    Texts items;
+    for (long i = 0; i < array.Count(); ++i) {
+        items.push_back(Read<std::wstring>(array.Item(i)));
+    }
+    return items;
+}
+
+TEST(ObjectTest, BindsToTheGivenClassTheClassOfTheValuesTypeOrTheExactScriptName) {
+    const auto circleClass = RegisterClass<1>(L"Objects::Circle");
+    const auto squareClass = RegisterClass<2>(L"Objects::Square");
+    const Value circle = Make(TypeTag<1>());
+    EXPECT_EQ(TestObject(squareClass, circle).GetClass(), squareClass);
+    EXPECT_EQ(TestObject(NoClass, circle).GetClass(), circleClass);
+    EXPECT_EQ(TestObject(L"Objects::Square", circle).GetClass(), squareClass);
+    EXPECT_STREQ(TestObject(NoClass, Make(TypeTag<3>())).GetClassScriptName(true), L"");
+    EXPECT_EQ(ScriptErrorText([&] { TestObject(L"objects::square", circle); }),
+              L"Unknown class objects::square.");
+    EXPECT_EQ(ScriptErrorText([&] {
+                  TestObject(NoClass, circle).GenerateNonApplicableFunctionCallError(L"Fly");
+              }),
+              L"Call to non-applicable function Fly.");
+
+    // The dump shows the class, the wrapper's address id and a brief dump of the value.
+    const TestObject wrapper(NoClass, circle);
+    const std::wstring text = wrapper.Dump(false);
+    EXPECT_TRUE(std::regex_match(
+        std::string(text.begin(), text.end()),
+        std::regex("\\[Objects::Circle ID=" + std::to_string(GetAddressId(&wrapper, false)) +
+                   "\\]: -> \\[Value @ 0x[0-9a-f]+\\]")));
+
+    // Skipping hidden classes names the first visible class of the chain.
+    RegisterClass<10>(L"Objects::Base");
+    RegisterClass<11>(L"Objects::Middle", L"Objects::Base", true);
+    const TestObject hidden(RegisterClass<12>(L"Objects::Leaf", L"Objects::Middle", true), Value());
+    EXPECT_STREQ(hidden.GetClassScriptName(true), L"Objects::Base");
+    EXPECT_STREQ(hidden.GetClassScriptName(false), L"Objects::Leaf");
+    const TestObject root(RegisterClass<13>(L"Objects::Root", L"", true), Value());
+    EXPECT_STREQ(root.GetClassScriptName(true), L"Objects::Root");
+}
+
+TEST(WrappedObjectInfoTest, RecordKeepsTheWrapperAndItsNativeObjectAlive) {
+    struct Tracked {
+        explicit Tracked(int& live) : live(live) { ++live; }
+        ~Tracked() { --live; }
+        int& live;
+    };
+    int live = 0;
+    auto wrapper =
+        boost::make_shared<TestObject>(NoClass, Value(boost::make_shared<Tracked>(live)));
+    const boost::weak_ptr<IObject> watch = wrapper;
+    {
+        WrappedObjectInfo info(wrapper);
+        wrapper.reset();
+        // Copies of the record and of the wrapper share the wrapper and the value, not the record.
+        { const WrappedObjectInfo copy(info); }
+        EXPECT_EQ(info.GetWrapperObject()->GetWrappedObjectInfo(), &info);
+        const TestObject copy(dynamic_cast<const TestObject&>(*info.GetWrapperObject()));
+        EXPECT_EQ(copy.GetWrappedObjectInfo(), nullptr);
+        EXPECT_EQ(live, 1);
+    }
+    EXPECT_TRUE(watch.expired());
+    EXPECT_EQ(live, 0);
+}
+
+TEST(CollectionsTest, EditsStayWithinRangeAndTypeAndCopiesShareStorage) {
+    auto texts = boost::make_shared<Texts>();
+    const auto array = MakeEmptyArray();
+    Array items(boost::make_shared<StdVector<std::wstring>>(texts));
+    const Value v = Make(std::wstring(L"v"));
+    const struct {
+        std::function<void()> edit;
+        Texts expected;
+    } rows[] = {
+        {[&] { items.Add(v, true); }, {L"v", L"a", L"b"}},
+        {[&] { items.Insert(-1, v); }, {L"v", L"a", L"b"}},
+        {[&] { items.Insert(5, v); }, {L"a", L"b", L"v"}},
+        {[&] { items.Delete(2); }, {L"a", L"b"}},
+        {[&] { items.Replace(2, Value()); }, {L"a", L"b"}},  // not even read
+        {[&] { items.Count(10); }, {L"a", L"b"}},
+    };
+    for (const auto& row : rows) {
+        *texts = {L"a", L"b"};
+        row.edit();
+        EXPECT_EQ(ItemsOf(items), row.expected);
+    }
+    EXPECT_GE(texts->capacity(), 10u);
+    EXPECT_THROW(items.Insert(0, Make(3)), ScriptException);
+
+    // The scripted object is the wrapper itself, with the flags of an array.
+    const Value scripted = array->GetScriptedObject();
+    EXPECT_TRUE(scripted.IsVector() && scripted.GetValuePtr() == static_cast<IArray*>(array.get()));
+    EXPECT_EQ(array.use_count(), 1);
+    EXPECT_STREQ(array->GetClassScriptName(false), L"VelmorandScript::Array");
+
+    // Copies share storage; the last one frees storage given by pointer.
+    struct WatchedStorage : StdVector<std::wstring> {
+        explicit WatchedStorage(bool& deleted)
+            : StdVector(boost::make_shared<Texts>()), deleted(deleted) {}
+        ~WatchedStorage() override { deleted = true; }
+        bool& deleted;
+    };
+    bool deleted = false;
+    {
+        Array original(new WatchedStorage(deleted));
+        Array copy(original);
+        copy.Add(Make(std::wstring(L"a")), false);
+        EXPECT_EQ(ItemsOf(original), Texts{L"a"});
+        original.Clear();
+        EXPECT_TRUE(copy.IsEmpty());
+    }
+    EXPECT_TRUE(deleted);
 }
 
 }  // namespace

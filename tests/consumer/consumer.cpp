@@ -1,14 +1,11 @@
-// Uses the installed library the way an application module and a script host would: a standard
-// conversion, a native function found by name and invoked, and a message from the message table.
-// Prints "consumer: ok" and exits with 0 when everything behaves.
+// Uses the installed library the way an application module would: a standard conversion, a
+// native function found by name and invoked, and a message from the message table.
 
 #include <VelmorandScript/VelmorandScript.h>
 
 #include <boost/make_shared.hpp>
 
 #include <iostream>
-#include <string>
-#include <vector>
 
 int main() {
     using namespace VelmorandScript;
@@ -38,10 +35,8 @@ int main() {
     } catch (const ScriptException& error) {
         message = error.GetExceptionMessage();
     }
-    if (GetAs<long>(results[0]) != 84 || message != L"Bad cast from empty value to type long.") {
-        std::cerr << "consumer: a result is wrong\n";
-        return 1;
-    }
-    std::cout << "consumer: ok\n";
-    return 0;
+    const bool ok =
+        GetAs<long>(results[0]) == 84 && message == L"Bad cast from empty value to type long.";
+    std::cout << (ok ? "consumer: ok\n" : "consumer: a result is wrong\n");
+    return ok ? 0 : 1;
 }

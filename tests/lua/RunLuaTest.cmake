@@ -1,13 +1,12 @@
 # Runs one Lua test script with velmorand-lua and checks what its header comments expect:
 #   -- expect-exit: N        the exit status (default 0)
-#   -- expect-stderr: TEXT   TEXT occurs in standard error (repeatable)
-#   -- expect-stdout: TEXT   TEXT occurs in standard output (repeatable)
-#   -- reject-stdout: TEXT   TEXT does not occur in standard output (repeatable)
+#   -- expect-stderr: TEXT   TEXT occurs in standard error (also expect-stdout; repeatable)
+#   -- reject-stdout: TEXT   TEXT does not occur in standard output (also reject-stderr)
 # A sanitizer report in standard error fails every script, whatever exit status it expects.
 # Usage: cmake -DPROGRAM=... -DSCRIPT=... -P RunLuaTest.cmake
 file(STRINGS ${SCRIPT} header REGEX "^-- (expect|reject)-")
 set(expected_exit 0)
-set(checks "")
+set(checks "reject|stderr|Sanitizer" "reject|stderr|runtime error:")
 foreach(line IN LISTS header)
     if(line MATCHES "^-- expect-exit: *([0-9]+)")
         set(expected_exit ${CMAKE_MATCH_1})
@@ -15,12 +14,10 @@ foreach(line IN LISTS header)
         list(APPEND checks "${CMAKE_MATCH_1}|${CMAKE_MATCH_2}|${CMAKE_MATCH_3}")
     endif()
 endforeach()
-list(APPEND checks "reject|stderr|Sanitizer" "reject|stderr|runtime error:")
 
 execute_process(COMMAND ${PROGRAM} ${SCRIPT} first second
     RESULT_VARIABLE status OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr)
-message("${stdout}")
-message("${stderr}")
+message("${stdout}\n${stderr}")
 
 set(failures "")
 if(NOT status STREQUAL expected_exit)

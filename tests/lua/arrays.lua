@@ -35,4 +35,3 @@ local keys = Shapes.Script.Keys({zeta = 1, alpha = 2, [1] = "skipped", mid = fal
 check.equal(table.concat(keys, ","), "alpha,mid,zeta", "string keys")
 canvas:Restyle({color = "blue", prefix = "new "})
 check.equal(shapes[1].Color .. shapes[1].Name, "bluenew a", "hash values read by native code")
-print("arrays ok")

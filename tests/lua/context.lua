@@ -22,4 +22,3 @@ check.equal(_G["VelmorandScript::EVENT_HANDLER_ROUTINE"], handler, "handler glob
 check.equal(velmorand.on_event(nil), handler, "on_event returns the previous handler")
 check.fails(function() velmorand.on_event(5) end, {"velmorand.on_event expects a function or nil."})
 assert(Shapes.Script.Name():find("context.lua (Lua)", 1, true), Shapes.Script.Name())
-print("context ok")

@@ -37,4 +37,3 @@ circle.Color = "red"
 check.equal(circle.Color, "red", "colour property")
 check.fails(function() circle.Color = "mauve" end,
             {"Unknown color 'mauve'", "(argument #1, calling Shapes::Circle::Color)."})
-print("conversions ok")

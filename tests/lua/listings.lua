@@ -12,9 +12,7 @@ check.equal(velmorand.class("Shapes::Nothing"), nil, "unknown class")
 
 -- Functions of the class and its base, by name and style.
 local functions = {}
-for _, f in ipairs(circle:functions()) do
-    functions[f.name .. "/" .. f.style] = f
-end
+for _, f in ipairs(circle:functions()) do functions[f.name .. "/" .. f.style] = f end
 assert(functions["Radius/property set"] and functions["Unit/static"], "own functions listed")
 local renamed = functions["Description/instance"]
 check.equal(renamed.deprecation .. " " .. renamed.replacement, "Renamed Describe", "deprecation")
@@ -30,4 +28,3 @@ check.equal(arguments[2].default .. " " .. arguments[2].type, "\"circle\" String
             "optional argument")
 check.equal(arguments[3].script_type, "Shapes::Circle", "return value")
 check.equal(#functions["Move/command"]:arguments(), 2, "void return value left out")
-print("listings ok")

@@ -1,8 +1,9 @@
-// The C++ side of the Lua host, beyond what the scripts reach: values set from native code,
-// functions invoked by value, values kept after the context is gone, how runs end, and the call
-// frames of native calls, which must be popped whatever ends the call.
+// The C++ side of the Lua host, beyond what the scripts reach: values from native code, functions
+// invoked by value, values outliving the context, how runs end, and the frames of native calls.
 
 #include <VelmorandScript/Lua/LuaHost.h>
+
+#include "../../examples/shapes/ModuleSupport.h"
 
 #include <boost/make_shared.hpp>
 
@@ -17,21 +18,13 @@ namespace VelmorandScript {
 namespace Lua {
 namespace {
 
-template <class T>
-Value Make(const T& value) {
-    return Value(&value);
-}
+using namespace Shapes::Module;  // the sample module's helpers for describing functions
 
 struct FrameProbe {};
 
 // What Probe.Frames.Keep kept of its first call: the argument and the call frame.
 Value g_keptArgument;
 boost::shared_ptr<IScriptCall> g_keptFrame;
-
-void AddArguments(NativeFunction& function, const DataType& input, const DataType& result) {
-    function.AddArgument(Argument(input, L"double", L"input", InputArgument, Value(), nullptr));
-    function.AddArgument(Argument(result, L"double", L"result", ReturnArgument, Value(), nullptr));
-}
 
 /// Probe.Frames.TopLevelIsClean(): true when no frame but the probe's own is on the stack, which
 /// holds at the top level of a script whose earlier calls all popped their frames.
@@ -40,51 +33,31 @@ void AddArguments(NativeFunction& function, const DataType& input, const DataTyp
 void RegisterProbeClass() {
     auto probe = boost::make_shared<Class>(DataType(typeid(FrameProbe)), L"Probe::Frames", nullptr,
                                            L"Test", false);
-    auto clean = boost::make_shared<NativeFunction>(
-        L"TopLevelIsClean", L"Probe::Frames", L"Test", true, StaticStyle,
-        [](const Value&, std::vector<Value>& arguments) {
-            IScriptContext& context = *CastTo<IScriptContext>(&arguments.at(0), true);
-            const boost::shared_ptr<IScriptCall> own = context.GetScriptCall();
-            context.PopScriptCall();
-            const bool clean = !context.GetScriptCall();
-            context.PushScriptCall(own);
-            arguments.at(1) = Make(clean);
-        });
-    clean->AddArgument(Argument(DataType(typeid(IScriptContext)), L"context", L"context",
-                                InputArgument, Value(), nullptr));
-    clean->AddArgument(
-        Argument(DataType(typeid(bool)), L"bool", L"result", ReturnArgument, Value(), nullptr));
-    probe->AddFunction(clean);
-
-    const DataType number(typeid(double));
-    auto keep = boost::make_shared<NativeFunction>(
-        L"Keep", L"Probe::Frames", L"Test", true, StaticStyle,
-        [](const Value&, std::vector<Value>& arguments) {
-            if (!g_keptFrame) {
-                g_keptFrame = CastTo<IScriptContext>(&arguments.at(0), true)->GetScriptCall();
-                g_keptArgument = arguments.at(1);
-            }
-        });
-    keep->AddArgument(Argument(DataType(typeid(IScriptContext)), L"context", L"context",
-                               InputArgument, Value(), nullptr));
-    keep->AddArgument(Argument(number, L"double", L"x", InputArgument, Value(), nullptr));
-    auto create = boost::make_shared<NativeFunction>(
-        L"New", L"Probe::Frames", L"Test", true, StaticStyle,
-        [](const Value&, std::vector<Value>& arguments) {
-            arguments.at(0) = Value(boost::make_shared<FrameProbe>());
-        });
-    create->AddArgument(Argument(DataType(typeid(FrameProbe)), L"Probe::Frames", L"result",
-                                 ReturnArgument, Value(), nullptr));
-    auto echo =
-        boost::make_shared<NativeFunction>(L"Echo", L"Probe::Frames", L"Test", true, InstanceStyle,
-                                           [](const Value&, std::vector<Value>& arguments) {
-                                               const double x = GetAs<double>(arguments.at(0));
-                                               arguments.at(1) = Value(&x);
-                                           });
-    AddArguments(*echo, number, number);
-    probe->AddFunction(create);
-    probe->AddFunction(echo);
-    probe->AddFunction(keep);
+    const Argument scriptContext = Shapes::Module::ScriptContext();
+    AddFunction(*probe, L"TopLevelIsClean", StaticStyle, {scriptContext, Returns<bool>(L"bool")},
+                [](const Value&, std::vector<Value>& arguments) {
+                    IScriptContext& context = ContextOf(arguments.at(0));
+                    const boost::shared_ptr<IScriptCall> own = context.GetScriptCall();
+                    context.PopScriptCall();
+                    arguments.at(1) = Make(!context.GetScriptCall());
+                    context.PushScriptCall(own);
+                });
+    AddFunction(*probe, L"Keep", StaticStyle, {scriptContext, In<double>(L"double", L"x")},
+                [](const Value&, std::vector<Value>& arguments) {
+                    if (!g_keptFrame) {
+                        g_keptFrame = ContextOf(arguments.at(0)).GetScriptCall();
+                        g_keptArgument = arguments.at(1);
+                    }
+                });
+    AddFunction(*probe, L"New", StaticStyle, {Returns<FrameProbe>(L"Probe::Frames")},
+                [](const Value&, std::vector<Value>& arguments) {
+                    arguments.at(0) = Value(boost::make_shared<FrameProbe>());
+                });
+    AddFunction(*probe, L"Echo", InstanceStyle,
+                {In<double>(L"double", L"input"), Returns<double>(L"double")},
+                [](const Value&, std::vector<Value>& arguments) {
+                    arguments.at(1) = Make(GetAs<double>(arguments.at(0)));
+                });
     ClassRegistry::GetInstance().AddClass(probe);
 }
 
@@ -109,7 +82,21 @@ protected:
     boost::shared_ptr<LuaContext> context = LuaContext::Create();
 };
 
-TEST_F(LuaHostTest, ValuesAndCallsCrossAndOutliveTheContextHarmlessly) {
+TEST_F(LuaHostTest, RunsReportHowTheyEndAndValuesCrossAndOutliveTheContextHarmlessly) {
+    RunResult result = context->RunString("local function f() error('deep') end f()", "erring");
+    EXPECT_EQ(result.status, RunStatus::Failed);
+    EXPECT_NE(result.message.find("erring:1: deep\nstack traceback"), std::string::npos)
+        << result.message;
+    result = context->RunFile("/nonexistent/script.lua", {});
+    EXPECT_NE(result.message.find("cannot open"), std::string::npos) << result.message;
+
+    context->CancelScript();
+    result = context->RunString("reached = true while true do pcall(function() end) end", "loop");
+    EXPECT_EQ(result.status, RunStatus::Terminated);
+    EXPECT_EQ(result.message, "The script was canceled.");
+    EXPECT_TRUE(context->GetScriptVariable(L"reached").IsEmpty());
+    EXPECT_EQ(Run("reached = true"), RunStatus::Succeeded);
+
     context->SetScriptVariable(L"byte", Make(static_cast<unsigned char>(200)));
     context->SetScriptVariable(L"half", Make(0.5f));
     EXPECT_EQ(Run("assert(math.type(byte) == 'integer' and math.type(half) == 'float')"),
@@ -144,45 +131,25 @@ TEST_F(LuaHostTest, ValuesAndCallsCrossAndOutliveTheContextHarmlessly) {
     array.Add(Make(1L), false);
 }
 
-TEST_F(LuaHostTest, RunsReportHowTheyEndedAndACancelIsForgottenAfterwards) {
-    RunResult result = context->RunString("local function f() error('deep') end f()", "erring");
-    EXPECT_EQ(result.status, RunStatus::Failed);
-    EXPECT_NE(result.message.find("erring:1: deep\nstack traceback"), std::string::npos)
-        << result.message;
-    result = context->RunFile("/nonexistent/script.lua", {});
-    EXPECT_NE(result.message.find("cannot open"), std::string::npos) << result.message;
-
-    context->CancelScript();
-    result = context->RunString("reached = true while true do pcall(function() end) end", "loop");
-    EXPECT_EQ(result.status, RunStatus::Terminated);
-    EXPECT_EQ(result.message, "The script was canceled.");
-    EXPECT_TRUE(context->GetScriptVariable(L"reached").IsEmpty());
-    EXPECT_EQ(Run("reached = true"), RunStatus::Succeeded);
-}
-
-TEST_F(LuaHostTest, CallsReuseFramesAndArgumentsOnlyWhenNativeCodeKeptNone) {
-    ASSERT_EQ(
-        Run("local p = Probe.Frames.New()\n"
-            "Probe.Frames.Keep(1.5) Probe.Frames.Keep(2.5)\n"
-            "assert(Probe.Frames.TopLevelIsClean() and p:Echo(3) == 3.0)\n"
-            "for i = 1, 3 do assert(p:Echo(i + 0.5) == i + 0.5) end\n"
-            "assert(p:Echo('2.5') == 2.5 and p:Echo(1, nil) == 1)\n"
-            "assert(select(2, pcall(p.Echo, p)):find(\"Missing argument 'input'\"))\n"
-            "assert(select(2, pcall(p.Echo, p, 1, 2)):find('Too many arguments'))\n"
-            "local ok, message = pcall(function() return p[1] end)\n"
-            "assert(message:find('indexed by property or method name, not by a number'))\n"
-            "ok, message = pcall(function() return p.Missing end)\n"
-            "assert(message:find(\"Probe::Frames has no property or method named 'Missing'\"))"),
-        RunStatus::Succeeded);
+TEST_F(LuaHostTest, CallsReuseFramesAndArgumentsOnlyWhenKeptByNoneAndPopThemHoweverTheyEnd) {
+    ASSERT_EQ(Run("local p = Probe.Frames.New()\n"
+                  "Probe.Frames.Keep(1.5) Probe.Frames.Keep(2.5)\n"
+                  "assert(Probe.Frames.TopLevelIsClean() and p:Echo(3) == 3.0)\n"
+                  "for i = 1, 3 do assert(p:Echo(i + 0.5) == i + 0.5) end\n"
+                  "assert(p:Echo('2.5') == 2.5 and p:Echo(1, nil) == 1)\n"
+                  "assert(select(2, pcall(p.Echo, p)):find(\"Missing argument 'input'\"))\n"
+                  "assert(select(2, pcall(p.Echo, p, 1, 2)):find('Too many arguments'))\n"
+                  "local ok, message = pcall(function() return p[1] end)\n"
+                  "assert(message:find('indexed by property or method name, not by a number'))"),
+              RunStatus::Succeeded);
     EXPECT_EQ(GetAs<double>(g_keptArgument), 1.5);
     ASSERT_TRUE(g_keptFrame);
     EXPECT_EQ(g_keptFrame->GetCalledFunctionName(), L"Probe::Frames::Keep");
     g_keptFrame.reset();
     g_keptArgument = Value();
-}
 
-TEST_F(LuaHostTest, EveryWayANativeCallEndsPopsItsFrame) {
-    // The probe sees the frame of a call in progress, so it would see a leaked one.
+    // Every way a native call ends pops its frame. The probe sees the frame of a call in
+    // progress, so it would see a leaked one.
     ASSERT_EQ(Run("function f() return Probe.Frames.TopLevelIsClean() end\n"
                   "assert(Shapes.Script.Call('f', 1) == false, 'the probe misses the Call frame')"),
               RunStatus::Succeeded);

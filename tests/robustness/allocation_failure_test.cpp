@@ -1,6 +1,5 @@
-// Registrations, conversions, wrapping, notices, listings and callbacks run with their 1st, 2nd,
-// 3rd ... allocation failing: each failure must come out as std::bad_alloc and leave the
-// registries and the value as they were (the sanitizer build checks that nothing leaks).
+// Registrations, conversions, wrapping, notices, listings and callbacks run with each of their
+// allocations failing in turn (the sanitizer build checks that nothing leaks).
 
 #include "support/TestHost.h"
 
@@ -21,9 +20,9 @@ bool DisarmAllocationFailure();
 
 namespace {
 
-/// Runs `operation` with its 1st, 2nd, 3rd ... allocation failing until it completes without
-/// reaching the failing allocation. Each failure must come out as std::bad_alloc, after which
-/// `check(n)` verifies the state. Returns the number of allocations of the completed run.
+/// Runs `operation` with its 1st, 2nd, 3rd ... allocation failing until it completes; each failure
+/// must come out as std::bad_alloc, after which `check(n)` verifies that the state is as it was.
+/// Returns the number of allocations of the completed run.
 std::size_t SweepAllocationFailures(const std::function<void()>& operation,
                                     const std::function<void(std::size_t)>& check = nullptr) {
     const bool failedBefore = ::testing::Test::HasFailure();
@@ -35,12 +34,10 @@ std::size_t SweepAllocationFailures(const std::function<void()>& operation,
         } catch (const std::bad_alloc&) {
             threwBadAlloc = true;
         }
-        if (!DisarmAllocationFailure()) {
-            EXPECT_FALSE(threwBadAlloc) << "bad_alloc without an injected failure (n=" << n << ")";
-            return n - 1;
-        }
-        if (!threwBadAlloc) {
-            ADD_FAILURE() << "the failure of allocation " << n << " was swallowed";
+        const bool injected = DisarmAllocationFailure();
+        if (!injected || !threwBadAlloc) {
+            EXPECT_EQ(threwBadAlloc, injected)
+                << "a bad_alloc must come with an injected failure, n=" << n;
             return n - 1;
         }
         if (check) {
@@ -70,20 +67,16 @@ struct Label {
     std::wstring text;
 };
 
-DataType TypeOf(const std::type_info& type) {
-    return DataType(type);
-}
-
-boost::shared_ptr<Class> RobustClass(const std::type_info& type, const wchar_t* name) {
-    return boost::make_shared<Class>(TypeOf(type), name, nullptr, L"Robustness", false);
+template <class T>
+boost::shared_ptr<Class> RobustClass(const wchar_t* name) {
+    return boost::make_shared<Class>(TypeOf<T>(), name, nullptr, L"Robustness", false);
 }
 
 boost::shared_ptr<IFunction> GadgetFunction(const wchar_t* name, long style) {
     auto function = boost::make_shared<NativeFunction>(
         name, L"Robust::Gadget", L"Robustness", false, style,
         [](const Value&, std::vector<Value>& arguments) { arguments.clear(); });
-    function->AddArgument(
-        Argument(TypeOf(typeid(long)), L"long", L"count", InputArgument, Value(), L""));
+    function->AddArgument(Argument(TypeOf<long>(), L"long", L"count", InputArgument, Value(), L""));
     return function;
 }
 
@@ -93,9 +86,9 @@ typedef std::tuple<std::size_t, std::vector<bool>, std::vector<ConversionRoutine
     Snapshot;
 
 Snapshot Take(const Class* owner = nullptr) {
-    static const std::vector<DataType> types{TypeOf(typeid(long)),         TypeOf(typeid(float)),
-                                             TypeOf(typeid(std::wstring)), TypeOf(typeid(Gadget)),
-                                             TypeOf(typeid(Widget)),       TypeOf(typeid(Derived))};
+    static const std::vector<DataType> types{TypeOf<long>(),         TypeOf<float>(),
+                                             TypeOf<std::wstring>(), TypeOf<Gadget>(),
+                                             TypeOf<Widget>(),       TypeOf<Derived>()};
     const ConversionRegistry& conversions = ConversionRegistry::GetInstance();
     const ClassRegistry& classes = ClassRegistry::GetInstance();
     Snapshot snapshot;
@@ -151,7 +144,7 @@ TEST(AllocationFailure, RegistrationsLeaveTheRegistriesAsTheyWere) {
     ClassRegistry& classes = ClassRegistry::GetInstance();
     conversions.RegisterCategoricalObjectWrapperRoutine(ConversionRegistry::OtherObjectCategory,
                                                         &WrapAsText);
-    const auto gadget = RobustClass(typeid(Gadget), L"Robust::Gadget");
+    const auto gadget = RobustClass<Gadget>(L"Robust::Gadget");
     gadget->AddFunction(GadgetFunction(L"Size", PropertyGetStyle));
     gadget->AddFunction(GadgetFunction(L"Grow", InstanceStyle));
 
@@ -160,24 +153,23 @@ TEST(AllocationFailure, RegistrationsLeaveTheRegistriesAsTheyWere) {
     const std::vector<std::pair<const char*, std::function<void()>>> rows{
         {"conversion",
          [&] {
-             conversions.RegisterDataConversion(TypeOf(typeid(Gadget)), TypeOf(typeid(Widget)),
+             conversions.RegisterDataConversion(TypeOf<Gadget>(), TypeOf<Widget>(),
                                                 &GadgetToWidget);
          }},
         {"intermediate",
-         [&] { conversions.RegisterIntermediateConversionDataType(TypeOf(typeid(Widget))); }},
-        {"wrapper",
-         [&] { conversions.RegisterDataWrapperRoutine(TypeOf(typeid(Widget)), &WrapAsText); }},
+         [&] { conversions.RegisterIntermediateConversionDataType(TypeOf<Widget>()); }},
+        {"wrapper", [&] { conversions.RegisterDataWrapperRoutine(TypeOf<Widget>(), &WrapAsText); }},
         {"category",
          [&] {
-             conversions.RegisterObjectTypeCategory(TypeOf(typeid(Gadget)),
+             conversions.RegisterObjectTypeCategory(TypeOf<Gadget>(),
                                                     ConversionRegistry::OtherObjectCategory);
          }},
         {"new function", [&] { gadget->AddFunction(GadgetFunction(L"Shrink", InstanceStyle)); }},
         {"replaced function", [&] { gadget->AddFunction(GadgetFunction(L"Grow", InstanceStyle)); }},
         {"other style", [&] { gadget->AddFunction(GadgetFunction(L"Size", PropertySetStyle)); }},
         {"class", [&] { classes.AddClass(gadget); }},
-        {"taken name", [&] { classes.AddClass(RobustClass(typeid(Widget), L"Robust::Gadget")); }},
-        {"taken type", [&] { classes.AddClass(RobustClass(typeid(Gadget), L"Robust::Other")); }},
+        {"taken name", [&] { classes.AddClass(RobustClass<Widget>(L"Robust::Gadget")); }},
+        {"taken type", [&] { classes.AddClass(RobustClass<Gadget>(L"Robust::Other")); }},
     };
     for (const auto& row : rows) {
         const Snapshot before = Take(gadget.get());
@@ -193,16 +185,14 @@ TEST(AllocationFailure, ConvertingWrappingAndNoticesLeaveTheValueAsItWas) {
     StandardConversions::RegisterDataConversions();
     WrapUnchanged<long, std::wstring>();  // for the handler's arguments
     ConversionRegistry& registry = ConversionRegistry::GetInstance();
-    registry.RegisterDataConversion(TypeOf(typeid(Label)), TypeOf(typeid(std::wstring)),
-                                    &LabelToString);
-    registry.RegisterDataConversion(TypeOf(typeid(Gadget)), TypeOf(typeid(Widget)),
-                                    &GadgetToWidget);
+    registry.RegisterDataConversion(TypeOf<Label>(), TypeOf<std::wstring>(), &LabelToString);
+    registry.RegisterDataConversion(TypeOf<Gadget>(), TypeOf<Widget>(), &GadgetToWidget);
     for (const std::type_info* type : {&typeid(Widget), &typeid(Base), &typeid(IArray)}) {
-        registry.RegisterDataWrapperRoutine(TypeOf(*type), &WrapAsText);
+        registry.RegisterDataWrapperRoutine(DataType(*type), &WrapAsText);
     }
     registry.RegisterCategoricalObjectWrapperRoutine(ConversionRegistry::ClassInstanceCategory,
                                                      &WrapAsText);
-    ClassRegistry::GetInstance().AddClass(RobustClass(typeid(Label), L"Robust::Label"));
+    ClassRegistry::GetInstance().AddClass(RobustClass<Label>(L"Robust::Label"));
     const auto context = TestScriptContext::Create();
     context->PushScriptCall(boost::make_shared<TestScriptCall>(L"Convert"));
     context->SetEventHandler([](const std::vector<Value>&, std::vector<Value>&) { return true; });
@@ -213,7 +203,7 @@ TEST(AllocationFailure, ConvertingWrappingAndNoticesLeaveTheValueAsItWas) {
     const Derived derived;
     const Base* asBase = &derived;
     const auto array = MakeEmptyArray();
-    const DataType wrap = TypeOf(typeid(void));
+    const DataType wrap = TypeOf<void>();
     struct Row {
         const char* what;
         Value source;
@@ -222,11 +212,11 @@ TEST(AllocationFailure, ConvertingWrappingAndNoticesLeaveTheValueAsItWas) {
         const std::type_info& intermediate;  // what a failed second step may leave
     };
     const Row rows[] = {
-        {"precision notice", Value(&big), TypeOf(typeid(float)), false, typeid(void)},
-        {"boxing", Value(&big), TypeOf(typeid(Value)), false, typeid(void)},
-        {"no path", Value(&big), TypeOf(typeid(Gadget)), true, typeid(void)},
-        {"failed parse", Value(&notANumber, true), TypeOf(typeid(double)), true, typeid(void)},
-        {"two steps", Value(&label), TypeOf(typeid(long)), false, typeid(std::wstring)},
+        {"precision notice", Value(&big), TypeOf<float>(), false, typeid(void)},
+        {"boxing", Value(&big), TypeOf<Value>(), false, typeid(void)},
+        {"no path", Value(&big), TypeOf<Gadget>(), true, typeid(void)},
+        {"failed parse", Value(&notANumber, true), TypeOf<double>(), true, typeid(void)},
+        {"two steps", Value(&label), TypeOf<long>(), false, typeid(std::wstring)},
         {"own wrapper", Make(Widget{L"w"}), wrap, false, typeid(void)},
         {"declared type's wrapper", Value(asBase, true), wrap, false, typeid(void)},
         {"converted, then wrapped", Make(Gadget{3}), wrap, false, typeid(Widget)},
@@ -254,7 +244,7 @@ TEST(AllocationFailure, ConvertingWrappingAndNoticesLeaveTheValueAsItWas) {
             [&](std::size_t failure) {
                 SCOPED_TRACE(std::string(row.what) + ", failure " + std::to_string(failure));
                 if (value.GetType() != row.source.GetType()) {
-                    EXPECT_TRUE(value.GetType() == TypeOf(row.intermediate));
+                    EXPECT_TRUE(value.GetType() == DataType(row.intermediate));
                     value = row.source;
                 }
                 EXPECT_EQ(value.GetValuePtr(), row.source.GetValuePtr());
@@ -266,7 +256,7 @@ TEST(AllocationFailure, ConvertingWrappingAndNoticesLeaveTheValueAsItWas) {
                 EXPECT_TRUE(row.target == wrap || Take() == before);
                 EXPECT_EQ(context->GetScriptCall()->GetCalledFunctionName(), L"Convert");
             });
-        const DataType expected = row.target == wrap ? TypeOf(typeid(std::wstring)) : row.target;
+        const DataType expected = row.target == wrap ? TypeOf<std::wstring>() : row.target;
         EXPECT_TRUE(value.GetType() == (row.throws ? row.source.GetType() : expected)) << row.what;
     }
 }
@@ -275,7 +265,7 @@ TEST(AllocationFailure, ListingsAndCallbacksFailCleanly) {
     StandardConversions::RegisterDataConversions();
     RegisterArrayClass();
     WrapUnchanged<std::wstring, double>();
-    const auto gadget = RobustClass(typeid(Gadget), L"Robust::Gadget");
+    const auto gadget = RobustClass<Gadget>(L"Robust::Gadget");
     const auto function = GadgetFunction(L"Grow", InstanceStyle);
     gadget->AddFunction(function);
     ClassRegistry::GetInstance().AddClass(gadget);
@@ -303,7 +293,7 @@ TEST(AllocationFailure, ListingsAndCallbacksFailCleanly) {
         [&](std::size_t failure) {
             EXPECT_EQ(context->GetScriptCall(), call) << "after failure " << failure;
             EXPECT_EQ(arguments[0].GetValuePtr(), &text);
-            EXPECT_TRUE(arguments[1].GetType() == TypeOf(typeid(float)));
+            EXPECT_TRUE(arguments[1].GetType() == TypeOf<float>());
         });
     EXPECT_EQ(results.size(), 2u);
 }

@@ -1,9 +1,7 @@
 #pragma once
 
-// Test doubles shared by the suites: a script context keeping variables in a map, call frames,
-// wrapper routines that tell which of them ran, and short builders of classes and functions. The
-// registries live as long as the process, so every test uses names and types (TypeTag<N>) of its
-// own.
+// Test doubles shared by the suites. The registries live as long as the process, so every test
+// uses names and types (TypeTag<N>) of its own.
 
 #include <VelmorandScript/VelmorandScript.h>
 
@@ -18,7 +16,7 @@
 namespace VelmorandScript {
 namespace Testing {
 
-/// A script function as the test host keeps it in a Value.
+/// A script function as TestScriptContext keeps it in a Value.
 typedef std::function<bool(const std::vector<Value>& arguments, std::vector<Value>& results)>
     ScriptFunction;
 
@@ -33,8 +31,24 @@ const T& Read(const Value& value) {
     return *CastTo<T>(&value, true);
 }
 
+template <class T>
+DataType TypeOf() {
+    return DataType(typeid(T));
+}
+template <class T>
+std::wstring NameOf() {
+    return TypeOf<T>().GetName();
+}
+
 /// The message of the ScriptException that `action` throws, or "<no exception>".
-std::wstring ScriptErrorText(const std::function<void()>& action);
+inline std::wstring ScriptErrorText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const ScriptException& error) {
+        return error.GetExceptionMessage();
+    }
+    return L"<no exception>";
+}
 
 /// Registers a wrapper routine that hands values of each type to the script as they are.
 template <class... Types>
@@ -42,9 +56,7 @@ void WrapUnchanged() {
     const ConversionRoutine unchanged = [](const Value& value, boost::shared_ptr<IScriptContext>) {
         return value;
     };
-    (ConversionRegistry::GetInstance().RegisterDataWrapperRoutine(DataType(typeid(Types)),
-                                                                  unchanged),
-     ...);
+    (ConversionRegistry::GetInstance().RegisterDataWrapperRoutine(TypeOf<Types>(), unchanged), ...);
 }
 
 /// What a WrapWith routine hands to the script.
@@ -58,10 +70,9 @@ template <int N>
 Value WrapWith(const Value& value, boost::shared_ptr<IScriptContext> context) {
     return Make(Wrapped{N, value, context.get()});
 }
-
-/// The wrapper routine that wrapped `value`, or 0 when it holds no Wrapped.
+/// The N of the WrapWith routine that wrapped `value`, or 0 when it holds no Wrapped.
 inline int WrappedBy(const Value& value) {
-    return value.GetType() == DataType(typeid(Wrapped)) ? Read<Wrapped>(value).wrapper : 0;
+    return value.GetType() == TypeOf<Wrapped>() ? Read<Wrapped>(value).wrapper : 0;
 }
 
 template <int N>
@@ -77,10 +88,9 @@ inline boost::shared_ptr<NativeFunction> MakeFunction(const wchar_t* name, int s
 template <int N>
 boost::shared_ptr<Class> MakeClass(const wchar_t* scriptName, const wchar_t* baseName = nullptr,
                                    bool hidden = false) {
-    return boost::make_shared<Class>(DataType(typeid(TypeTag<N>)), scriptName, baseName,
-                                     L"TestModule", hidden);
+    return boost::make_shared<Class>(TypeOf<TypeTag<N>>(), scriptName, baseName, L"TestModule",
+                                     hidden);
 }
-
 template <int N>
 boost::shared_ptr<Class> RegisterClass(const wchar_t* scriptName, const wchar_t* baseName = nullptr,
                                        bool hidden = false) {
@@ -90,7 +100,13 @@ boost::shared_ptr<Class> RegisterClass(const wchar_t* scriptName, const wchar_t*
 }
 
 /// Registers "VelmorandScript::Array", the class every Array binds to, unless it is registered.
-void RegisterArrayClass();
+inline void RegisterArrayClass() {
+    ClassRegistry& registry = ClassRegistry::GetInstance();
+    if (!registry.FindClassByScriptName(L"VelmorandScript::Array")) {
+        registry.AddClass(boost::make_shared<Class>(TypeOf<IArray>(), L"VelmorandScript::Array",
+                                                    nullptr, L"VelmorandScript", false));
+    }
+}
 
 /// An Array without items (after registering the class it binds to).
 inline boost::shared_ptr<Array> MakeEmptyArray() {
@@ -124,12 +140,19 @@ public:
     std::wstring GetScriptLanguage() const override { return L"Test"; }
     void CancelScript() override {}
     bool IsCancelRequested() const override { return false; }
-    Value GetScriptVariable(const std::wstring& name) override;
+    Value GetScriptVariable(const std::wstring& name) override {
+        const auto found = m_variables.find(name);
+        return found == m_variables.end() ? Value() : found->second;
+    }
     void SetScriptVariable(const std::wstring& name, const Value& value) override {
         m_variables[name] = value;
     }
     bool InvokeScriptFunction(const Value& function, const std::vector<Value>& arguments, bool flag,
-                              std::vector<Value>& results) const override;
+                              std::vector<Value>& results) const override {
+        invokedFlags.push_back(flag);
+        return function.GetType() == TypeOf<ScriptFunction>() &&
+               Read<ScriptFunction>(function)(arguments, results);
+    }
 
     void SetEventHandler(ScriptFunction handler) {
         SetScriptVariable(L"VelmorandScript::EVENT_HANDLER_ROUTINE", Make(handler));
@@ -142,7 +165,7 @@ private:
 };
 
 /// Records the notices it is sent instead of offering them to a handler, then throws what
-/// ThrowOnNotify was given, the way a handler aborts a script.
+/// throwOnNotify holds, the way a handler aborts a script.
 class RecordingContext : public TestScriptContext {
 public:
     bool NotifyScript(const std::wstring& text, EventType type) override {

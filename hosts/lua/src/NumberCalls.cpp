@@ -21,21 +21,23 @@ void Store(Value& slot, const T& number) {
 }  // namespace
 
 bool StorePlainNumber(lua_State* state, int index, bool isDouble, Value& slot) {
-    if (lua_type(state, index) != LUA_TNUMBER) {
-        return false;
-    }
-    if (isDouble) {
-        Store(slot, static_cast<double>(lua_tonumber(state, index)));
+    // Integers first: reading one as an integer takes Lua far fewer steps than as a number.
+    if (lua_isinteger(state, index)) {
+        const lua_Integer integer = lua_tointeger(state, index);
+        if (isDouble) {
+            Store(slot, static_cast<double>(integer));
+            return true;
+        }
+        if (!FitsLong(integer)) {
+            return false;
+        }
+        Store(slot, static_cast<long>(integer));
         return true;
     }
-    if (!lua_isinteger(state, index)) {
+    if (!isDouble || lua_type(state, index) != LUA_TNUMBER) {
         return false;
     }
-    const lua_Integer integer = lua_tointeger(state, index);
-    if (!FitsLong(integer)) {
-        return false;
-    }
-    Store(slot, static_cast<long>(integer));
+    Store(slot, static_cast<double>(lua_tonumber(state, index)));
     return true;
 }
 

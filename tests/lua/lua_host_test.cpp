@@ -61,6 +61,42 @@ void RegisterProbeClass() {
     ClassRegistry::GetInstance().AddClass(probe);
 }
 
+struct Presented {
+    double value;
+};
+
+/// A module's own wrapper, which presents another native value than the one it was made for.
+class PresentingWrapper : public Object {
+public:
+    PresentingWrapper(boost::shared_ptr<Class> scriptClass, const Value& made)
+        : Object(std::move(scriptClass), made) {}
+    Value GetScriptedObject() const override { return Make(Presented{42.0}); }
+};
+
+class PresentingClass : public Class {
+public:
+    using Class::Class;
+    boost::shared_ptr<IObject> CreateWrapper(const Value& value) override {
+        return boost::make_shared<PresentingWrapper>(shared_from_this(), value);
+    }
+};
+
+/// Probe.Presenting.New() makes a Presented holding 1, which reaches scripts through
+/// PresentingWrapper; its method Read() returns the value of the object it is called on.
+void RegisterPresentingClass() {
+    auto presenting = boost::make_shared<PresentingClass>(
+        DataType(typeid(Presented)), L"Probe::Presenting", nullptr, L"Test", false);
+    AddFunction(*presenting, L"New", StaticStyle, {Returns<Presented>(L"Probe::Presenting")},
+                [](const Value&, std::vector<Value>& arguments) {
+                    arguments.at(0) = Value(boost::make_shared<Presented>(Presented{1.0}));
+                });
+    AddFunction(*presenting, L"Read", InstanceStyle, {Returns<double>(L"double")},
+                [](const Value& object, std::vector<Value>& arguments) {
+                    arguments.at(0) = Make(CastTo<Presented>(&object, true)->value);
+                });
+    ClassRegistry::GetInstance().AddClass(presenting);
+}
+
 class LuaHostTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -70,6 +106,7 @@ protected:
         ASSERT_NE(module, nullptr) << dlerror();
         reinterpret_cast<void (*)()>(dlsym(module, "VelmorandRegisterModule"))();
         RegisterProbeClass();
+        RegisterPresentingClass();
         ClassRegistry::GetInstance().CheckClasses();
     }
 
@@ -147,6 +184,8 @@ TEST_F(LuaHostTest, CallsReuseFramesAndArgumentsOnlyWhenKeptByNoneAndPopThemHowe
     EXPECT_EQ(g_keptFrame->GetCalledFunctionName(), L"Probe::Frames::Keep");
     g_keptFrame.reset();
     g_keptArgument = Value();
+    // A method is called on what the object's wrapper presents.
+    EXPECT_EQ(Run("assert(Probe.Presenting.New():Read() == 42)"), RunStatus::Succeeded);
 
     // Every way a native call ends pops its frame. The probe sees the frame of a call in
     // progress, so it would see a leaked one.

@@ -97,9 +97,10 @@ public:
     void PushScriptCall(boost::shared_ptr<IScriptCall> call) override;
     /// Removes the call in progress; throws ScriptException when there is none.
     void PopScriptCall() override;
-    /// Removes the call in progress like PopScriptCall and hands its frame back, so that a host
-    /// can push the same frame for its next call without a reference-count change on either
-    /// side.
+    /// Removes the call in progress like PopScriptCall (throwing as it does when there is none)
+    /// and hands its frame back, so that a host can push the same frame for its next call
+    /// without a reference-count change on either side. An override of PopScriptCall does not
+    /// see it.
     boost::shared_ptr<IScriptCall> TakeScriptCall();
 
     /// Calls the script function `function` designates with the wrapped arguments and puts its

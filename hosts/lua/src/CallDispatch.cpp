@@ -80,12 +80,14 @@ private:
 /// The native value a call is made on, lent by a standard wrapper without a copy; `copy` holds
 /// it for any other wrapper, whose GetScriptedObject may present something else.
 const Value& ScriptedObjectOf(const boost::shared_ptr<IObject>& object, Value& copy) {
-    if (object && typeid(*object) == typeid(Object)) {
-        return static_cast<const Object&>(*object).GetScriptedObjectRef();
+    if (!object) {
+        return copy;
     }
-    if (object) {
-        copy = object->GetScriptedObject();
+    const IObject& wrapper = *object;
+    if (typeid(wrapper) == typeid(Object)) {
+        return static_cast<const Object&>(wrapper).GetScriptedObjectRef();
     }
+    copy = wrapper.GetScriptedObject();
     return copy;
 }
 

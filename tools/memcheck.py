@@ -37,31 +37,40 @@ TEST_FILTERS = {
 
 
 def programs_of(build: Path, exclude: str | None):
-    """One entry per test program: (executable, working folder, environment)."""
+    """One entry per test program, named after it: (command, working folder, environment).
+
+    A test program runs once with all its tests. A test that a driver runs (cmake -P running a
+    Lua script in velmorand-lua) runs as its own entry, named after the test, with valgrind
+    following the driver into the program it starts.
+    """
     listing = subprocess.run(
         ["ctest", "--test-dir", str(build), "--show-only=json-v1"],
         check=True, capture_output=True, text=True).stdout
     programs = {}
     for test in json.loads(listing)["tests"]:
-        executable = test["command"][0]
-        if executable in programs or (exclude and re.search(exclude, executable)):
+        command = test["command"]
+        executable = command[0]
+        driven = Path(executable).name == "cmake"
+        name = test["name"] if driven else Path(executable).name
+        if name in programs or (exclude and re.search(exclude, executable)):
             continue
         properties = {p["name"]: p["value"] for p in test.get("properties", [])}
         environment = dict(os.environ)
         for setting in properties.get("ENVIRONMENT", []):
-            name, _, value = setting.partition("=")
-            environment[name] = value
-        programs[executable] = (properties.get("WORKING_DIRECTORY", str(build)), environment)
+            variable, _, value = setting.partition("=")
+            environment[variable] = value
+        command = (["--trace-children=yes"] + command) if driven else (
+            [executable] + TEST_FILTERS.get(name, []))
+        programs[name] = (command, properties.get("WORKING_DIRECTORY", str(build)), environment)
     return programs
 
 
-def run(executable: str, workdir: str, environment: dict, logs: Path):
-    log = logs / (Path(executable).name + ".log")
+def run(name: str, command: list, workdir: str, environment: dict, logs: Path):
+    log = logs / (name + ".log")
     with open(log, "w") as out:
-        arguments = TEST_FILTERS.get(Path(executable).name, [])
-        result = subprocess.run(VALGRIND + [executable] + arguments, cwd=workdir, env=environment,
+        result = subprocess.run(VALGRIND + command, cwd=workdir, env=environment,
                                 stdout=out, stderr=subprocess.STDOUT)
-    return executable, result.returncode, log
+    return name, result.returncode, log
 
 
 def main():
@@ -79,11 +88,10 @@ def main():
         return 1
     failed = []
     with concurrent.futures.ThreadPoolExecutor(options.jobs) as pool:
-        runs = [pool.submit(run, executable, workdir, environment, logs)
-                for executable, (workdir, environment) in sorted(programs.items())]
+        runs = [pool.submit(run, name, command, workdir, environment, logs)
+                for name, (command, workdir, environment) in sorted(programs.items())]
         for finished in concurrent.futures.as_completed(runs):
-            executable, code, log = finished.result()
-            name = Path(executable).name
+            name, code, log = finished.result()
             if code == 0:
                 print(f"memcheck: {name}: clean")
                 continue

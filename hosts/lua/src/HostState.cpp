@@ -15,10 +15,6 @@ HostState*& HostStateSlot(lua_State* state) {
     return *static_cast<HostState**>(lua_getextraspace(state));
 }
 
-// How many Lua instructions a watched thread runs between two looks for a cancel: some
-// microseconds of script, and a share of its time too small to measure.
-constexpr int kCancelWatchInstructions = 10000;
-
 }  // namespace
 
 HostState::HostState(LuaContext& owner)
@@ -79,12 +75,6 @@ void HostState::RequestCancel() {
 void HostState::ArmCancelHook(lua_State* thread) const {
     if (thread != nullptr && m_cancelRequested != 0) {
         lua_sethook(thread, &CancelHook, LUA_MASKCOUNT, 1);
-    }
-}
-
-void HostState::WatchForCancel(lua_State* thread) const {
-    if (m_cancelRequested == 0) {
-        lua_sethook(thread, &CancelHook, LUA_MASKCOUNT, kCancelWatchInstructions);
     }
 }
 

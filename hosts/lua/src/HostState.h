@@ -58,10 +58,6 @@ public:
     void ResetTermination();
     /// Installs the cancel hook on a thread when a cancel is pending.
     void ArmCancelHook(lua_State* thread) const;
-    /// Has `thread`, and every coroutine created from it afterwards, look for a cancel every
-    /// few thousand instructions. A cancel requested while a coroutine runs pure Lua would
-    /// otherwise reach neither a native call nor an armed thread.
-    void WatchForCancel(lua_State* thread) const;
 
     /// The frame and argument vector of a call into native code that starts now. They are kept
     /// from call to call, one pair per depth of nested calls: the frame is unshared (a new one

@@ -155,7 +155,6 @@ RunResult LuaContext::RunLoadedChunk(int loadStatus, int argumentCount) {
     const int functionIndex = lua_gettop(state) - argumentCount;
     lua_pushcfunction(state, &TracebackHandler);
     lua_insert(state, functionIndex);
-    m_state->WatchForCancel(state);
     m_state->ArmCancelHook(state);
     if (lua_pcall(state, argumentCount, 0, functionIndex) != LUA_OK) {
         if (IsTerminationMarker(state, -1) || m_state->GetTermination() != Termination::None) {

@@ -29,3 +29,16 @@ check.fails(function() Shapes.Script.Echo(coroutine.create(print)) end,
             {"A Lua thread value cannot be handed to native code."})
 check.fails(function() Shapes.Script.Echo(io.stdout) end,
             {"A Lua userdata value cannot be handed to native code."})
+-- The host's coroutine.wrap raises as Lua's own: the caller's position before a text, the
+-- coroutine's to-be-closed variables closed, other error values as they are.
+local closed = false
+local failing = coroutine.wrap(function()
+    local guard <close> = setmetatable({}, {__close = function() closed = true end})
+    error("inside", 0)
+end)
+check.fails(function() failing() end, {"bad_calls.lua:", ": inside"})
+check.equal(closed, true, "to-be-closed variable of a failed wrapped coroutine")
+local thrown = {}
+check.equal(select(2, pcall(coroutine.wrap(function() error(thrown) end))), thrown, "error value")
+local counter = coroutine.wrap(function(first) return coroutine.yield(first + 1) * 2 end)
+check.equal(counter(1) + counter(5), 12, "values through a wrapped coroutine")

@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sys/time.h>
+
+#include <csignal>
 
 #include <string>
 #include <utility>
@@ -97,6 +100,12 @@ void RegisterPresentingClass() {
     ClassRegistry::GetInstance().AddClass(presenting);
 }
 
+LuaContext* g_cancelOnAlarm = nullptr;
+
+void CancelOnAlarm(int /*signalNumber*/) {
+    g_cancelOnAlarm->CancelScript();
+}
+
 class LuaHostTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -133,6 +142,22 @@ TEST_F(LuaHostTest, RunsReportHowTheyEndAndValuesCrossAndOutliveTheContextHarmle
     EXPECT_EQ(result.message, "The script was canceled.");
     EXPECT_TRUE(context->GetScriptVariable(L"reached").IsEmpty());
     EXPECT_EQ(Run("reached = true"), RunStatus::Succeeded);
+    // A cancel from a signal handler (Ctrl-C) stops a coroutine that runs nothing but Lua.
+    g_cancelOnAlarm = context.get();
+    std::signal(SIGALRM, &CancelOnAlarm);
+    itimerval alarm{};
+    alarm.it_value.tv_usec = 100000;
+    setitimer(ITIMER_REAL, &alarm, nullptr);
+    result = context->RunString(
+        "local deadline = os.clock() + 5\n"
+        "coroutine.wrap(function()\n"
+        "    repeat until os.clock() > deadline\n"
+        "    spun = true\n"
+        "end)()",
+        "spin");
+    std::signal(SIGALRM, SIG_DFL);
+    EXPECT_EQ(result.status, RunStatus::Terminated) << result.message;
+    EXPECT_TRUE(context->GetScriptVariable(L"spun").IsEmpty());
 
     context->SetScriptVariable(L"byte", Make(static_cast<unsigned char>(200)));
     context->SetScriptVariable(L"half", Make(0.5f));

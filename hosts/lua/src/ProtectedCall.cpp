@@ -95,19 +95,67 @@ int ExtendedProtectedCallFunction(lua_State* state) {
     return FinishProtectedCall(state, status, 2);
 }
 
-int ResumeFunction(lua_State* state) {
-    if (lua_State* coroutine = lua_tothread(state, 1)) {
-        HostState::From(state).ArmCancelHook(coroutine);
-    }
+// Calls the original coroutine.resume (at `resume`) on the arguments, the coroutine first, with
+// the coroutine as the host's current thread while it runs, so that a cancel requested meanwhile
+// (Ctrl-C in a coroutine that runs pure Lua) arms it. Leaves resume's results, or the error it
+// raised, on the stack and returns the status of the protected call.
+int CallOriginalResume(lua_State* state, int resume) {
+    HostState& host = HostState::From(state);
+    lua_State* coroutine = lua_tothread(state, 1);
+    host.ArmCancelHook(coroutine);
     const int count = lua_gettop(state);
-    lua_pushvalue(state, lua_upvalueindex(1));
+    lua_pushvalue(state, resume);
     lua_insert(state, 1);
-    lua_call(state, count, LUA_MULTRET);
+    const CurrentThreadScope running(host, coroutine != nullptr ? coroutine : state);
+    return lua_pcall(state, count, LUA_MULTRET, 0);
+}
+
+int ResumeFunction(lua_State* state) {
+    if (CallOriginalResume(state, lua_upvalueindex(1)) != LUA_OK) {
+        return lua_error(state);
+    }
     if (!lua_toboolean(state, 1) && (IsTerminationMarker(state, 2) || IsTerminating(state))) {
         PushTerminationMarker(state);
         return lua_error(state);
     }
     return lua_gettop(state);
+}
+
+// The function coroutine.wrap returns: resumes its coroutine (upvalue 1) through the host's
+// coroutine.resume (upvalue 2) and raises its errors as Lua's own wrap does, closing the
+// coroutine's pending to-be-closed variables and putting the caller's position before a text.
+int ResumeWrappedCoroutine(lua_State* state) {
+    lua_pushvalue(state, lua_upvalueindex(2));
+    lua_pushvalue(state, lua_upvalueindex(1));
+    lua_rotate(state, 1, 2);
+    lua_call(state, lua_gettop(state) - 1, LUA_MULTRET);
+    if (lua_toboolean(state, 1)) {
+        lua_remove(state, 1);
+        return lua_gettop(state);
+    }
+    lua_State* coroutine = lua_tothread(state, lua_upvalueindex(1));
+    int status = lua_status(coroutine);
+    if (status != LUA_OK && status != LUA_YIELD) {
+        status = lua_resetthread(coroutine);
+        lua_xmove(coroutine, state, 1);
+    }
+    if (status != LUA_ERRMEM && lua_type(state, -1) == LUA_TSTRING) {
+        luaL_where(state, 1);
+        lua_insert(state, -2);
+        lua_concat(state, 2);
+    }
+    return lua_error(state);
+}
+
+// coroutine.wrap, with the host's coroutine.resume as upvalue 1.
+int WrapFunction(lua_State* state) {
+    luaL_checktype(state, 1, LUA_TFUNCTION);
+    lua_State* coroutine = lua_newthread(state);
+    lua_pushvalue(state, 1);
+    lua_xmove(state, coroutine, 1);
+    lua_pushvalue(state, lua_upvalueindex(1));
+    lua_pushcclosure(state, &ResumeWrappedCoroutine, 2);
+    return 1;
 }
 
 }  // namespace
@@ -158,7 +206,10 @@ void InstallProtectedCalls(lua_State* state) {
     if (lua_getglobal(state, "coroutine") == LUA_TTABLE) {
         lua_getfield(state, -1, "resume");
         lua_pushcclosure(state, &ResumeFunction, 1);
-        lua_setfield(state, -2, "resume");
+        lua_pushvalue(state, -1);
+        lua_setfield(state, -3, "resume");
+        lua_pushcclosure(state, &WrapFunction, 1);
+        lua_setfield(state, -2, "wrap");
     }
     lua_pop(state, 1);
 }

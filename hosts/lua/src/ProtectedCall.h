@@ -4,8 +4,8 @@
 // its C++ work in RunProtected, which turns exceptions into a Lua error value on the stack and
 // returns normally; the C function raises that value only after every C++ object is gone.
 //
-// Aborts and cancels travel as a unique marker value that the host's pcall, xpcall and
-// coroutine.resume pass on, so a script cannot swallow them.
+// Aborts and cancels travel as a unique marker value that the host's pcall, xpcall,
+// coroutine.resume and coroutine.wrap pass on, so a script cannot swallow them.
 
 #include <lua.hpp>
 
@@ -32,7 +32,9 @@ bool IsTerminationMarker(lua_State* state, int index);
 /// The count hook that raises the cancel at the next instruction.
 void CancelHook(lua_State* state, lua_Debug* debug);
 
-/// Replaces pcall, xpcall and coroutine.resume by versions that pass aborts and cancels on.
+/// Replaces pcall, xpcall, coroutine.resume and coroutine.wrap by versions that pass aborts and
+/// cancels on; the coroutine functions also make a running coroutine the host's current thread,
+/// which a cancel stops.
 void InstallProtectedCalls(lua_State* state);
 
 /// A message handler for running a chunk: adds a traceback to errors, leaves the marker alone.

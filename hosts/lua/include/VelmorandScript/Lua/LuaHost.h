@@ -38,7 +38,8 @@
 ///
 /// Errors raised by native code (`ScriptException`) become Lua errors that `pcall` catches.
 /// An abort (the notification handler returned the integer 0) and a cancel (`CancelScript`)
-/// end the script: `pcall`, `xpcall` and `coroutine.resume` pass them on.
+/// end the script: `pcall`, `xpcall`, `coroutine.resume` and `coroutine.wrap` pass them on, and a
+/// cancel also stops a coroutine that runs nothing but Lua.
 ///
 /// One context runs on the thread that created it; it is not thread-safe, except that
 /// `CancelScript` may be called from a signal handler.

@@ -26,10 +26,6 @@ constexpr int CallsNewNameBehaviour = 0x10;
 // How many renames in a row a call may follow before the chain counts as a loop.
 constexpr int MaximumRenames = 8;
 
-const wchar_t* TextOrEmpty(const wchar_t* text) {
-    return text != nullptr ? text : L"";
-}
-
 /// The host's context as native code receives it, fetched only when the call needs it: the
 /// usual call converts and wraps plain numbers and needs no context at all.
 class ContextOnDemand {
@@ -304,7 +300,6 @@ boost::shared_ptr<IFunction> FindScriptFunction(const boost::shared_ptr<Class>& 
 }
 
 int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
-    CurrentThreadScope thread(host, state);
     boost::shared_ptr<IFunction> found;
     if (target.resolved == nullptr) {
         found = FindScriptFunction(target.scriptClass, target.functionName, target.styleMask,

@@ -36,7 +36,8 @@ struct CallTarget {
 
 /// Calls the function and pushes its results (the return value, then the output arguments);
 /// returns how many it pushed. Throws ScriptException, with the argument's number and the
-/// function's name for an argument that does not convert.
+/// function's name for an argument that does not convert. Runs inside RunProtected, which makes
+/// `state` the host's current thread.
 int DispatchCall(HostState& host, lua_State* state, const CallTarget& target);
 
 /// The function `name` of `scriptClass` in one of the styles, or an empty pointer.

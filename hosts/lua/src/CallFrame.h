@@ -14,6 +14,11 @@
 namespace VelmorandScript {
 namespace Lua {
 
+/// A descriptor's text, or "" for none.
+inline const wchar_t* TextOrEmpty(const wchar_t* text) {
+    return text != nullptr ? text : L"";
+}
+
 /// The frame of one call. It keeps the class's and the function's own texts, which live as long
 /// as their module, and makes strings of them only when asked.
 class CallFrame : public IScriptCall {
@@ -33,8 +38,6 @@ public:
     void Redirect(const wchar_t* functionName) { m_functionName = TextOrEmpty(functionName); }
 
 private:
-    static const wchar_t* TextOrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
-
     const wchar_t* m_className = L"";
     const wchar_t* m_functionName = L"";
 };

@@ -390,13 +390,13 @@ void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
         return;
     }
     PushMethodCache(state, scriptClass);
-    // Arrays are also indexed by number, which the class's own metatable does not answer.
     lua_getmetatable(state, -1);
-    if (isArray || lua_rawgetp(state, -1, &classMetatableKey) != LUA_TTABLE) {
-        lua_settop(state, -2 - (isArray ? 0 : 1));
+    lua_rawgetp(state, -1, &classMetatableKey);
+    lua_remove(state, -2);
+    // Arrays are also indexed by number, which the class's own metatable does not answer.
+    if (isArray || !lua_istable(state, -1)) {
+        lua_pop(state, 1);
         luaL_getmetatable(state, objectMetatable);
-    } else {
-        lua_remove(state, -2);
     }
     lua_setmetatable(state, -3);
     lua_setiuservalue(state, -2, 1);

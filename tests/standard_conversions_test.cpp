@@ -85,11 +85,10 @@ std::vector<Case> AllCases() {
             Silent(4294967295UL, std::wstring(L"4294967295")),
             Silent(int(kMin), std::wstring(L"-2147483648")), Silent(2.5, std::wstring(L"2.5")),
             Silent(16777216.0f, std::wstring(L"16777216")),
-            // The integer types convert as 32-bit patterns, long and unsigned long included.
-            Silent(-1L, 4294967295UL), Silent(-1L, -1), Silent(-1L, 4294967295u),
-            Silent(4294967295UL, -1L), Silent(4294967295UL, -1), Silent(4294967295UL, 4294967295u),
-            Silent(-1, -1L), Silent(-1, 4294967295UL), Silent(-1, 4294967295u),
-            Silent(4294967295u, -1L), Silent(4294967295u, 4294967295UL), Silent(4294967295u, -1)};
+            // The integer types convert as 32-bit patterns, long and unsigned long included (one
+            // template does all; a row per source type).
+            Silent(-1L, 4294967295UL), Silent(4294967295UL, -1L), Silent(-1, 4294967295UL),
+            Silent(4294967295u, -1L)};
 }
 
 class StandardConversionsTest : public ::testing::Test {
@@ -118,23 +117,10 @@ TEST_F(StandardConversionsTest, ConversionsFollowTheTableAndReportLostPrecision)
         }
     }
 
-    // Rows the source and columns the target, both in the order of `types`; x: registered.
-    const std::vector<DataType> types = {
-        TypeOf<long>(),   TypeOf<unsigned long>(), TypeOf<int>(),  TypeOf<unsigned int>(),
-        TypeOf<double>(), TypeOf<float>(),         TypeOf<bool>(), TypeOf<unsigned char>(),
-        TypeOf<char>(),   TypeOf<std::wstring>()};
-    const char* const registered[] = {" xxxxxxxxx", "x xxxxxxxx", "xx xxxxxxx", "xxx xxxxxx",
-                                      "xxxx x   x", "xxxxx    x", "xxxx   xx ", "xxxx  x x ",
-                                      "xxxx  xx  ", "xxxxxx    "};
-    for (std::size_t from = 0; from < types.size(); ++from) {
-        for (std::size_t to = 0; to < types.size(); ++to) {
-            EXPECT_EQ(Registry().HasDataConversion(types[from], types[to]),
-                      registered[from][to] == 'x')
-                << "from " << from << " to " << to;
-        }
-        EXPECT_EQ(Registry().IsIntermediateConversionDataType(types[from]), from == 9);
-    }
+    // The table above reaches most pairs; the count catches missing and doubled registrations.
     EXPECT_EQ(Registry().GetConversionCount(), 74u);
+    EXPECT_TRUE(Registry().IsIntermediateConversionDataType(TypeOf<std::wstring>()));
+    EXPECT_FALSE(Registry().HasDataConversion(TypeOf<double>(), TypeOf<bool>()));
 }
 
 TEST_F(StandardConversionsTest, StringsParseOrRaiseAndArraysStayObjects) {

@@ -235,8 +235,8 @@ TEST_F(ScriptContextTest, CallsWrapEveryArgumentOnlyWithinACallInProgress) {
     EXPECT_EQ(g_tokenWrapperContext, context.get());
     EXPECT_EQ(Read<long>(results.at(0)), 3L);
 
-    // The stack: a copy has its own, an empty frame is a call in progress too, and a pop without
-    // a push is an error. A copy is not owned by a shared pointer: it cannot wrap arguments.
+    // An empty frame is a call in progress too, and a pop without a push is an error. A copy
+    // has the stack too, but is not owned by a shared pointer: it cannot wrap arguments.
     idle->PushScriptCall(nullptr);
     TestScriptContext copy(*idle);
     EXPECT_TRUE(idle->CallScriptFunction(Make(Answering({})), {}, false, results));

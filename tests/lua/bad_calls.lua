@@ -12,13 +12,7 @@ check.fails(function() return Shapes.Circle.Spin() end,
 check.fails(function() return Shapes.Shape.new() end, {"Shapes::Shape has no constructor"})
 check.fails(function() return circle.Describe() end,
             {"Call the method 'Describe' on an object with ':'"})
-
--- Wrong argument counts; trailing nils are no arguments.
-check.fails(function() return circle:Move(1) end,
-            {"Missing argument 'dy' (argument #2, calling Shapes::Circle::Move)."})
-check.fails(function() return circle:Describe(1) end,
-            {"Too many arguments: the function takes 0 (argument #1, calling Shapes::Circle::Describe)."})
-check.equal(Shapes.Circle.new(1, nil, nil).Name, "circle", "trailing nils")
+-- Argument counts are checked in lua_host_test.cpp.
 
 -- nil where an object is needed, an object of the wrong class, values without a native form.
 check.fails(function() canvas:Add(nil) end,

@@ -1,8 +1,7 @@
-// Replaces the global allocation functions of the program it is linked into: while armed, the
-// Nth allocation fails. The forms replaced end in malloc and free, so sanitizers still see each
-// block; the array and aligned forms keep their defaults, which pair among themselves (and reach
-// operator new here unless a sanitizer replaces them). A file of its own, so that the compiler
-// does not see these forms paired with the standard library's inlined allocations.
+// Replaces the global allocation functions: while armed, the Nth allocation fails. The replaced
+// forms end in malloc and free, so sanitizers still see each block; the array and aligned forms
+// keep their defaults. A file of its own, so that the compiler does not pair these forms with the
+// standard library's inlined allocations.
 
 #include <cstdlib>
 #include <new>

@@ -1,7 +1,6 @@
-// Loads the library (through a plug-in that uses it), optionally with the sample module, uses and
-// unloads them a hundred times: the library must really unload each time. Without script classes
-// memory must not grow; the class registry is never destroyed (its classes hold code of their
-// modules), so with classes each round keeps what the registry held, and no more.
+// Loads, uses and unloads the library (through a plug-in), optionally with the sample module, a
+// hundred times: it must really unload each time, and memory must not grow beyond what the never
+// destroyed class registry of each round holds.
 
 #include <gtest/gtest.h>
 
@@ -36,7 +35,7 @@ bool IsLoaded(const char* file) {
     return handle != nullptr && dlclose(handle) == 0;
 }
 
-/// The function `name` of the plug-in `file`, which stays loaded; null when either is missing.
+/// The function `name` of the plug-in `file`, which stays loaded.
 template <class Function>
 Function Load(const char* file, const char* name, void*& handle) {
     handle = dlopen(file, RTLD_NOW | RTLD_LOCAL);
@@ -58,8 +57,7 @@ long RunRound(bool withClasses) {
     }
 #endif
     const long classes = exercise != nullptr ? exercise(withClasses ? 1 : 0) : -1;
-    // The module goes last, so that it unloads with the library that holds its classes, as it
-    // does when a host ends.
+    // The module goes last, with the library that holds its classes, as when a host ends.
     EXPECT_TRUE(driver == nullptr || dlclose(driver) == 0);
     if (module != nullptr) {
         EXPECT_EQ(dlclose(module), 0);
@@ -67,8 +65,7 @@ long RunRound(bool withClasses) {
     return classes;
 }
 
-/// Runs the rounds and returns the heap growth after the warm-up rounds, at the middle and at
-/// the end of the loop; empty when a round failed.
+/// The heap growth since the warm-up rounds at the middle and at the end; empty on a failure.
 std::vector<long> RunRounds(bool withClasses) {
     constexpr int kRounds = 100;
     constexpr int kWarmUpRounds = 5;
@@ -76,7 +73,6 @@ std::vector<long> RunRounds(bool withClasses) {
     std::vector<long> growth;
     long firstClasses = 0;
     for (int round = 1; round <= kRounds; ++round) {
-        // Each round sees a fresh library with the same classes registered anew.
         const long classes = RunRound(withClasses);
         firstClasses = round == 1 ? classes : firstClasses;
         const bool unloaded =
@@ -96,8 +92,7 @@ std::vector<long> RunRounds(bool withClasses) {
     return growth;
 }
 
-// Below this, growth per round is the dynamic loader's own bookkeeping (valgrind sees all of it
-// freed at exit); a leak of the library shows up as kilobytes per round.
+// Below this, growth per round is the dynamic loader's own bookkeeping; a leak is kilobytes.
 constexpr long kLoaderNoisePerRound = 128;
 constexpr long kMeasuredRounds = 95;
 
@@ -105,9 +100,7 @@ TEST(Unload, AHundredRoundsWithoutClassesLeaveNothingBehind) {
     const std::vector<long> growth = RunRounds(false);
     ASSERT_EQ(growth.size(), 2u);
     if (kUnderAddressSanitizer) {
-        // The sanitizer's runtime keeps bookkeeping of its own for every load; its leak checker
-        // judges this run at exit instead.
-        return;
+        return;  // the sanitizer's runtime keeps bookkeeping per load; its leak checker judges
     }
     EXPECT_LT(growth[1], kLoaderNoisePerRound * kMeasuredRounds)
         << "heap grew by " << growth[1] << " bytes in " << kMeasuredRounds << " rounds";
@@ -115,8 +108,7 @@ TEST(Unload, AHundredRoundsWithoutClassesLeaveNothingBehind) {
 
 TEST(Unload, AHundredRoundsWithTheSampleModuleKeepOnlyTheClassRegistry) {
 #if defined(__SANITIZE_ADDRESS__)
-    // What the class registries of the rounds keep is unreachable once their library is gone;
-    // the leak checker must not count it. The run without classes covers the rest.
+    // The class registries of the rounds are unreachable once their library is gone.
     __lsan_disable();
 #endif
     const std::vector<long> growth = RunRounds(true);
@@ -124,8 +116,7 @@ TEST(Unload, AHundredRoundsWithTheSampleModuleKeepOnlyTheClassRegistry) {
     __lsan_enable();
 #endif
     ASSERT_EQ(growth.size(), 2u);
-    // The first and the second half of the loop keep the same amount, the class registries of
-    // their rounds, up to the heap's fragmentation: nothing else accumulates.
+    // Both halves of the loop keep the same amount (their class registries), up to fragmentation.
     const long firstHalf = growth[0];
     const long secondHalf = growth[1] - growth[0];
     EXPECT_LT(std::labs(secondHalf - firstHalf),

@@ -99,13 +99,10 @@ boost::shared_ptr<Class> RegisterClass(const wchar_t* scriptName, const wchar_t*
     return added;
 }
 
-/// Registers "VelmorandScript::Array", the class every Array binds to, unless it is registered.
+/// Registers "VelmorandScript::Array", the class every Array binds to (a second time is ignored).
 inline void RegisterArrayClass() {
-    ClassRegistry& registry = ClassRegistry::GetInstance();
-    if (!registry.FindClassByScriptName(L"VelmorandScript::Array")) {
-        registry.AddClass(boost::make_shared<Class>(TypeOf<IArray>(), L"VelmorandScript::Array",
-                                                    nullptr, L"VelmorandScript", false));
-    }
+    ClassRegistry::GetInstance().AddClass(boost::make_shared<Class>(
+        TypeOf<IArray>(), L"VelmorandScript::Array", nullptr, L"VelmorandScript", false));
 }
 
 /// An Array without items (after registering the class it binds to).

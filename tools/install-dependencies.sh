@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, where they are missing.
+#   install-dependencies.sh [--checks] [PACKAGE]...
+# --checks adds what the test command's extra checks use (valgrind, doxygen, clang for the fuzz
+# targets, the packaging tools); further arguments are installed too.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libboost-dev libgtest-dev liblua5.4-dev "$@")
+packages=(cmake g++ make pkg-config libboost-dev libgtest-dev liblua5.4-dev)
+if [[ ${1:-} == --checks ]]; then
+    shift
+    packages+=(valgrind doxygen clang-14 libclang-rt-14-dev dpkg-dev file python3)
+fi
+packages+=("$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")

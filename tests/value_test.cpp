@@ -101,6 +101,41 @@ TEST(ValueTest, OnlyACopyNoOtherValueSharesIsOverwrittenInPlace) {
     EXPECT_EQ(number, 1.5);
 }
 
+TEST(ValueTest, MovedFromValueKeepsNoFlagsOfWhatItHeld) {
+    StandardConversions::RegisterDataConversions();
+    long number = 3;
+    const std::function<Value()> makers[] = {
+        [&] { return Value(&number, false, true); },
+        [] { return Value(boost::make_shared<double>(1.5)); },
+        [] { return Value(static_cast<const IObject*>(MakeEmptyArray().get())); },
+    };
+    for (const auto& make : makers) {
+        Value constructed = make();
+        const Value taker(std::move(constructed));
+        Value assigned = make();
+        Value assignee;
+        assignee = std::move(assigned);
+        for (const Value* moved : {&constructed, &assigned}) {
+            EXPECT_TRUE(moved->IsEmpty());
+            EXPECT_FALSE(moved->IsConst() || moved->IsIObject() || moved->IsVector() ||
+                         moved->IsMap() || moved->IsNumber() || moved->IsInsideSmartPointer())
+                << taker.Dump(false);
+            EXPECT_EQ(ScriptErrorText([&] { GetAs<int>(*moved); }),
+                      L"Bad cast from empty value to type int.");
+        }
+    }
+}
+
+TEST(ValueTest, SharedConstNumberIsANumberThatConverts) {
+    StandardConversions::RegisterDataConversions();
+    const Value values[] = {Value(boost::shared_ptr<const int>(boost::make_shared<int>(7))),
+                            Value(boost::shared_ptr<const double>(boost::make_shared<double>(7)))};
+    for (const Value& value : values) {
+        EXPECT_TRUE(value.IsNumber()) << value.GetTypeName();
+        EXPECT_EQ(GetAs<long>(value), 7);
+    }
+}
+
 TEST(ValueTest, HoldersReleasedOnOtherThreadsAreFreedWithTheirThreads) {
     // The memory check runs this program: holders recycled per thread must reach the heap again
     // when their thread ends, and holders may be released on another thread than their maker's.

@@ -85,14 +85,15 @@ private:
 
 namespace Detail {
 
-template <class T>
+/// The standard number types, const or not: a shared pointer to a const number holds a number.
+template <class T, class U = typename std::remove_cv<T>::type>
 struct IsNumberType
     : std::integral_constant<
-          bool, std::is_same<T, long>::value || std::is_same<T, unsigned long>::value ||
-                    std::is_same<T, int>::value || std::is_same<T, unsigned int>::value ||
-                    std::is_same<T, double>::value || std::is_same<T, float>::value ||
-                    std::is_same<T, bool>::value || std::is_same<T, unsigned char>::value ||
-                    std::is_same<T, char>::value> {};
+          bool, std::is_same<U, long>::value || std::is_same<U, unsigned long>::value ||
+                    std::is_same<U, int>::value || std::is_same<U, unsigned int>::value ||
+                    std::is_same<U, double>::value || std::is_same<U, float>::value ||
+                    std::is_same<U, bool>::value || std::is_same<U, unsigned char>::value ||
+                    std::is_same<U, char>::value> {};
 
 template <class T>
 struct IsObjectType : std::is_base_of<IObject, T> {};
@@ -307,12 +308,22 @@ public:
     Value() : m_flags(0) {}
     /// Shares the holder of `other`: both values see the same native value.
     Value(const Value& other) = default;
-    /// Takes the holder of `other`, which is left empty.
-    Value(Value&& other) noexcept = default;
+    /// Takes the holder and flags of `other`, which is left empty, flags included.
+    Value(Value&& other) noexcept : m_flags(other.m_flags), m_data(std::move(other.m_data)) {
+        other.m_flags = 0;
+    }
     /// Shares the holder of `other`, releasing this value's own.
     Value& operator=(const Value& other) = default;
-    /// Takes the holder of `other`, releasing this value's own.
-    Value& operator=(Value&& other) noexcept = default;
+    /// Takes the holder and flags of `other`, releasing this value's own; `other` is left empty.
+    Value& operator=(Value&& other) noexcept {
+        if (this != &other) {
+            m_flags = other.m_flags;
+            m_data = std::move(other.m_data);
+            // An empty value answers false to every flag.
+            other.m_flags = 0;
+        }
+        return *this;
+    }
     ~Value() = default;
 
     /// A value from the address of a native value. For value-like types the value holds a copy

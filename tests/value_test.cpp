@@ -265,6 +265,21 @@ TEST(WrappedObjectInfoTest, RecordKeepsTheWrapperAndItsNativeObjectAlive) {
     EXPECT_EQ(live, 0);
 }
 
+TEST(WrappedObjectInfoTest, AssignmentCopiesTheFieldsAndLeavesTheWrappersInfoPointers) {
+    const auto first = boost::make_shared<TestObject>(NoClass, Value());
+    const auto second = boost::make_shared<TestObject>(NoClass, Value());
+    WrappedObjectInfo assigned(first);
+    WrappedObjectInfo source(second);
+    int raw = 0;
+    source.SetRawObjectPointer(&raw);
+    assigned = source;
+    EXPECT_EQ(assigned.GetWrapperObject(), second);
+    EXPECT_EQ(assigned.GetRawObjectPointer(), &raw);
+    EXPECT_EQ(first->GetWrappedObjectInfo(), &assigned);
+    EXPECT_EQ(second->GetWrappedObjectInfo(), &source);
+    first->SetWrappedObjectInfo(nullptr);  // the record dies first: its owner's part
+}
+
 TEST(CollectionsTest, EditsStayWithinRangeAndTypeAndCopiesShareStorage) {
     auto texts = boost::make_shared<Texts>();
     RegisterArrayClass();

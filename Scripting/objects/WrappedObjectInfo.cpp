@@ -28,10 +28,9 @@ WrappedObjectInfo::WrappedObjectInfo(boost::shared_ptr<IObject> wrapper)
 WrappedObjectInfo::WrappedObjectInfo(const WrappedObjectInfo& other)
     : m_wrapper(other.m_wrapper), m_rawObjectPointer(other.m_rawObjectPointer) {}
 
+// Like the copy constructor, only the two fields: the wrappers keep the info pointers they were
+// given, and the old wrapper's owner decides what its pointer designates.
 WrappedObjectInfo& WrappedObjectInfo::operator=(const WrappedObjectInfo& other) {
-    if (m_wrapper != other.m_wrapper) {
-        Unregister(m_wrapper, this);
-    }
     m_wrapper = other.m_wrapper;
     m_rawObjectPointer = other.m_rawObjectPointer;
     return *this;

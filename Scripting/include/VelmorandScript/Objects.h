@@ -105,8 +105,8 @@ public:
     explicit WrappedObjectInfo(boost::shared_ptr<IObject> wrapper);
     /// The copy shares the wrapper but is not registered with it.
     WrappedObjectInfo(const WrappedObjectInfo& other);
-    /// Shares the wrapper and raw pointer of `other`; unregisters this record from a wrapper it
-    /// no longer holds.
+    /// Shares the wrapper and raw pointer of `other`, as the copy does, and touches no wrapper:
+    /// the wrapper this record held keeps its info pointer, which is its owner's to change.
     WrappedObjectInfo& operator=(const WrappedObjectInfo& other);
     /// Clears the wrapper's info pointer when it still designates this record.
     virtual ~WrappedObjectInfo();

@@ -210,6 +210,22 @@ TEST(ClassRegistryTest, FirstRegistrationWinsTypesFindOwnClassChecksRunInNameOrd
     EXPECT_EQ(function->GetOwningClass(), RegisterClass<24>(L"Order::Late"));
 }
 
+TEST(ClassRegistryTest, ScriptNamesOrderByUnsignedCodeUnit) {
+    // 0x80000000 is negative as a (signed) wchar_t, so a signed order puts it before "a".
+    static const std::wstring high = L"Unsigned::" + std::wstring(1, wchar_t(0x80000000u));
+    RegisterClass<72>(high.c_str());
+    RegisterClass<73>(L"Unsigned::a");
+    RegisterClass<74>(L"Unsigned::\x7fffffff");
+    std::vector<std::wstring> names;
+    for (const auto& entry : Registry().GetClasses()) {
+        if (entry.first.compare(0, 10, L"Unsigned::") == 0) {
+            names.push_back(entry.first);
+        }
+    }
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Unsigned::a", L"Unsigned::\x7fffffff", high}));
+    EXPECT_TRUE(Registry().FindClassByScriptName(high));
+}
+
 TEST(DeprecatedFunctionTest, BehaviourWordChoosesTheOutcomeAndRenamedChecksFindTheNewName) {
     const std::wstring generic =
         DeprecatedFunction::GenerateGenericDeprecationMessage(L"Shape", L"Area");

@@ -482,8 +482,15 @@ private:
 /// First registration wins in each index; classes live until the process ends.
 class VELMORAND_API ClassRegistry {
 public:
+    /// Orders script names by code unit as unsigned numbers, as function names are ordered
+    /// (std::wstring's own order compares the signed wchar_t).
+    struct ScriptNameLess {
+        bool operator()(const std::wstring& a, const std::wstring& b) const {
+            return FunctionKeyLess::CompareNames(a.data(), a.size(), b.data(), b.size()) < 0;
+        }
+    };
     /// Classes by script name, in script-name order.
-    typedef std::map<std::wstring, boost::shared_ptr<Class>> ClassesByName;
+    typedef std::map<std::wstring, boost::shared_ptr<Class>, ScriptNameLess> ClassesByName;
 
     /// The single instance, created on first use.
     static ClassRegistry& GetInstance();

@@ -210,6 +210,22 @@ TEST(ClassRegistryTest, FirstRegistrationWinsTypesFindOwnClassChecksRunInNameOrd
     EXPECT_EQ(function->GetOwningClass(), RegisterClass<24>(L"Order::Late"));
 }
 
+TEST(ClassTest, InheritedLookupSeesABaseAssignedOver) {
+    const auto base = RegisterClass<70>(L"AssignedBase");
+    const auto derived = RegisterClass<71>(L"AssignedDerived", L"AssignedBase");
+    const auto before = MakeFunction(L"Act", InstanceStyle);
+    base->AddFunction(before);
+    // The first lookup resolves the base, the second remembers what the base found.
+    ASSERT_EQ(derived->FindFunction(L"Act", InstanceStyle, nullptr), before);
+    ASSERT_EQ(derived->FindFunction(L"Act", InstanceStyle, nullptr), before);
+
+    const auto replacement = MakeClass<70>(L"AssignedBase");
+    const auto after = MakeFunction(L"Act", InstanceStyle);
+    replacement->AddFunction(after);
+    *base = *replacement;
+    EXPECT_EQ(derived->FindFunction(L"Act", InstanceStyle, nullptr), after);
+}
+
 TEST(ClassRegistryTest, ScriptNamesOrderByUnsignedCodeUnit) {
     // 0x80000000 is negative as a (signed) wchar_t, so a signed order puts it before "a".
     static const std::wstring high = L"Unsigned::" + std::wstring(1, wchar_t(0x80000000u));

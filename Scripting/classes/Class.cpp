@@ -21,7 +21,8 @@ Class::Class(const DataType& type, const wchar_t* scriptName, const wchar_t* bas
       m_baseScriptName(baseScriptName),
       m_introducingModuleName(introducingModuleName),
       m_hidden(hidden),
-      m_functions(boost::make_shared<FunctionTable>(scriptName)) {}
+      m_functions(boost::make_shared<FunctionTable>(scriptName)),
+      m_inherited(nullptr) {}
 
 // The base copy leaves the self reference empty; the function table and the resolved base are
 // shared with the source.
@@ -33,7 +34,8 @@ Class::Class(const Class& other)
       m_introducingModuleName(other.m_introducingModuleName),
       m_scriptBase(other.m_scriptBase),
       m_hidden(other.m_hidden),
-      m_functions(other.m_functions) {}
+      m_functions(other.m_functions),
+      m_inherited(nullptr) {}
 
 Class& Class::operator=(const Class& other) {
     // enable_shared_from_this's assignment keeps this object's own self reference.
@@ -45,11 +47,15 @@ Class& Class::operator=(const Class& other) {
     m_scriptBase = other.m_scriptBase;
     m_hidden = other.m_hidden;
     m_functions = other.m_functions;
-    m_inherited.reset();
+    // Derived classes may have remembered what this class's old table answered.
+    InheritedFunctions::ForgetAll();
+    delete m_inherited.exchange(nullptr);
     return *this;
 }
 
-Class::~Class() = default;
+Class::~Class() {
+    delete m_inherited.load();
+}
 
 const wchar_t* Class::GetDescription() const {
     return L"";
@@ -74,12 +80,12 @@ boost::shared_ptr<Class> Class::GetScriptBase() {
 boost::shared_ptr<IFunction> Class::FindFunction(const std::wstring& name, long styleMask,
                                                  const boost::shared_ptr<IObject>& object) {
     // With logging on, every lookup runs in full, so that its match is logged.
-    if (m_inherited && !IsScripLoggingEnabled()) {
-        if (const boost::shared_ptr<IFunction>* remembered = m_inherited->Find(name, styleMask)) {
-            return *remembered;
-        }
+    const InheritedFunctions* const inherited = m_inherited.load(std::memory_order_acquire);
+    boost::shared_ptr<IFunction> function;
+    if (inherited && !IsScripLoggingEnabled() && inherited->Find(name, styleMask, function)) {
+        return function;
     }
-    boost::shared_ptr<IFunction> function = m_functions->FindFunction(name, styleMask);
+    function = m_functions->FindFunction(name, styleMask);
     if (function) {
         return function;
     }
@@ -112,10 +118,16 @@ bool Class::HasPlainChain() const {
 void Class::RememberInherited(const std::wstring& name, long styleMask,
                               const boost::shared_ptr<IFunction>& function) {
     try {
-        if (!m_inherited) {
-            m_inherited = std::make_unique<InheritedFunctions>();
+        InheritedFunctions* inherited = m_inherited.load(std::memory_order_acquire);
+        if (!inherited) {
+            // Another thread may make one at the same time: the first one published is kept.
+            auto made = std::make_unique<InheritedFunctions>();
+            if (m_inherited.compare_exchange_strong(inherited, made.get(),
+                                                    std::memory_order_acq_rel)) {
+                inherited = made.release();
+            }
         }
-        m_inherited->Remember(name, styleMask, function);
+        inherited->Remember(name, styleMask, function);
     } catch (const std::bad_alloc&) {
         // Remembering only saves later lookups; the function found is the answer either way.
     }

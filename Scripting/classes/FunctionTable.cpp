@@ -1,6 +1,7 @@
 #include "classes/FunctionTable.h"
 
 #include "classes/DescriptorText.h"
+#include "classes/InheritedFunctions.h"
 #include "errors/Format.h"
 
 #include <iterator>
@@ -15,16 +16,14 @@ constexpr unsigned long kTriedStyles = StyleMask;
 
 }  // namespace
 
-unsigned long FunctionTable::s_additions = 0;
-
 FunctionTable::FunctionTable(const wchar_t* className) : m_className(className) {}
 
 FunctionTable::~FunctionTable() = default;
 
 void FunctionTable::AddFunction(boost::shared_ptr<IFunction> function) {
-    // Counted before anything changes: a lookup remembered before may no longer be right even
-    // when this addition fails half-way.
-    ++s_additions;
+    // Before anything changes: a lookup remembered before may no longer be right even when
+    // this addition fails half-way.
+    InheritedFunctions::ForgetAll();
     FunctionKey key(Detail::TextOrEmpty(function->GetName()), function->GetStyle());
     const auto position = m_functions.lower_bound(key);
     if (position != m_functions.end() && !m_functions.key_comp()(key, position->first)) {

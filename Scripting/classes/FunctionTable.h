@@ -36,10 +36,6 @@ public:
 
     const FunctionMap& GetFunctions() const { return m_functions; }
 
-    /// How many functions were entered into any table so far: what lookups remembered across
-    /// tables check to still be right.
-    static unsigned long GetAdditionCount() { return s_additions; }
-
 private:
     struct NameHash {
         std::size_t operator()(std::wstring_view name) const noexcept { return HashName(name); }
@@ -54,8 +50,6 @@ private:
     /// its bucket with a mask rather than the standard one's division, which dominated lookups.
     typedef boost::unordered_map<std::wstring_view, FunctionMap::const_iterator, NameHash>
         FirstEntries;
-
-    static unsigned long s_additions;
 
     FunctionMap m_functions;
     FirstEntries m_firstByName;

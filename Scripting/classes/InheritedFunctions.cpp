@@ -1,30 +1,37 @@
 #include "classes/InheritedFunctions.h"
 
-#include "classes/FunctionTable.h"
+#include <mutex>
 
 namespace VelmorandScript {
 
-InheritedFunctions::InheritedFunctions() : m_additions(FunctionTable::GetAdditionCount()) {}
+std::atomic<unsigned long> InheritedFunctions::s_generation{0};
 
-bool InheritedFunctions::IsCurrent() const {
-    return m_additions == FunctionTable::GetAdditionCount();
-}
+InheritedFunctions::InheritedFunctions()
+    : m_generation(s_generation.load(std::memory_order_relaxed)) {}
 
-const boost::shared_ptr<IFunction>* InheritedFunctions::Find(const std::wstring& name,
-                                                             long styleMask) const {
+bool InheritedFunctions::Find(const std::wstring& name, long styleMask,
+                              boost::shared_ptr<IFunction>& function) const {
+    const std::shared_lock<std::shared_mutex> reading(m_lock);
     if (m_functions.empty() || !IsCurrent()) {
-        return nullptr;
+        return false;
     }
     const auto found = m_functions.find(Key{name, styleMask});
-    return found != m_functions.end() ? &found->second : nullptr;
+    if (found == m_functions.end()) {
+        return false;
+    }
+    function = found->second;
+    return true;
 }
 
 void InheritedFunctions::Remember(const std::wstring& name, long styleMask,
                                   const boost::shared_ptr<IFunction>& function) {
+    const std::unique_lock<std::shared_mutex> writing(m_lock);
     if (!IsCurrent()) {
         m_functions.clear();
         m_names.clear();
-        m_additions = FunctionTable::GetAdditionCount();
+        m_generation = s_generation.load(std::memory_order_relaxed);
+    } else if (m_functions.find(Key{name, styleMask}) != m_functions.end()) {
+        return;  // another thread remembered the same lookup first
     }
     m_names.push_back(name);
     try {

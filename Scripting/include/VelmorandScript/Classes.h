@@ -14,6 +14,7 @@
 #include <boost/enable_shared_from_this.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -423,6 +424,7 @@ public:
     /// The copy shares the function table and the resolved base.
     Class(const Class& other);
     /// Takes the texts, type and flag of `other` and shares its function table and resolved base.
+    /// What any class remembered of lookups in its base chain is forgotten.
     Class& operator=(const Class& other);
     virtual ~Class();
 
@@ -474,8 +476,9 @@ private:
     boost::shared_ptr<Class> m_scriptBase;
     bool m_hidden;
     boost::shared_ptr<FunctionTable> m_functions;
-    /// Lookups the base chain answered, kept for plain chains; each copy keeps its own.
-    std::unique_ptr<InheritedFunctions> m_inherited;
+    /// Lookups the base chain answered, kept for plain chains; each copy keeps its own. Made on
+    /// the first remembered lookup, which may run on several threads at once; owned.
+    std::atomic<InheritedFunctions*> m_inherited;
 };
 
 /// The process-wide catalogue of script classes, by script name and by native type.

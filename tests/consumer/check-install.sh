@@ -14,12 +14,29 @@ fail() {
     exit 1
 }
 quiet() { "$@" >"$work/log" 2>&1 || { cat "$work/log" >&2 && return 1; }; }
+# An empty run path entry (a leading, trailing or doubled ':') makes the loader search the
+# working directory for the libraries, whoever's they are.
+check_run_paths() {
+    local file entry
+    for file in "$@"; do
+        while read -r entry; do
+            [[ -n "$entry" && "$entry" != :* && "$entry" != *: && "$entry" != *::* ]] ||
+                fail "${file#"$work"/} has an empty run path entry: [$entry]"
+        done < <(readelf -d "$file" | sed -n 's/.*(R\(UN\)\{0,1\}PATH).*\[\(.*\)\]$/\2/p')
+    done
+}
 
 case "${1:-}" in
 --build)
     [[ -d "${2:-}" ]] || fail "no build folder given"
     prefix=$work/prefix
+    # The installed programs and libraries are relinked with their own run path (preinstall).
+    quiet cmake --build "$2" --target preinstall || fail "relinking for the installation failed"
     quiet cmake --install "$2" --prefix "$prefix" || fail "cmake --install failed"
+    mapfile -t built < <(find "$2" -path '*/CMakeFiles' -prune -o -type f \
+        \( -name velmorand-lua -o -name 'libVelmorand*.so*' \) -print)
+    ((${#built[@]})) || fail "$2 holds no built library"
+    check_run_paths "${built[@]}"
     ;;
 --prefix)
     [[ -d "${2:-}" ]] || fail "no prefix given"
@@ -59,6 +76,9 @@ for file in "$libdir"/lib{VelmorandCommon,VelmorandScript,VelmorandLua,Velmorand
     [[ ! -e "$file" ]] || ! readelf -d "$file" | grep -q "$source_dir" ||
         fail "$(basename "$file") refers to the source or build tree in its run path"
 done
+mapfile -t installed_binaries < <(find "$prefix/bin" "$libdir" -maxdepth 1 -type f \
+    \( -name velmorand-lua -o -name 'libVelmorand*.so*' \) 2>/dev/null)
+check_run_paths "${installed_binaries[@]}"
 ! grep -rq "$source_dir" "$package" "$libdir"/pkgconfig/velmorandscript*.pc ||
     fail "the installed package files refer to the source or build tree"
 

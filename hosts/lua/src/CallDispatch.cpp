@@ -7,6 +7,7 @@
 #include "ObjectUserdata.h"
 #include "ValueMarshalling.h"
 
+#include <Common/CfxFormat.h>
 #include <Common/Text.h>
 
 #include <boost/make_shared.hpp>
@@ -96,6 +97,13 @@ std::wstring ScriptTypeOf(const Argument& argument) {
                                                : argument.GetType().GetName();
 }
 
+// The library's text for a value that does not convert, with the value named in script words.
+std::wstring NoConversionText(const char* scriptWord, const Argument& argument) {
+    Common::CfxFormat format(Messages::NoConversion);
+    format << Common::ToWString(scriptWord) << ScriptTypeOf(argument);
+    return format.ToString();
+}
+
 class ArgumentBuilder {
 public:
     ArgumentBuilder(HostState& host, lua_State* state, const IScriptCall& frame,
@@ -158,7 +166,15 @@ private:
                 return Value(*object);
             }
         }
-        return Convert(ToNativeValue(m_host, m_state, index), argument, number);
+        if (argument.GetType() == DataType(typeid(Value)) && HasCallMetamethod(m_state, index)) {
+            return Convert(ToCallableValue(m_host, m_state, index), argument, number, nullptr);
+        }
+        // Functions and tables reach native code as the host's own types, which the script
+        // never saw: errors name them as the script knows them.
+        const int type = lua_type(m_state, index);
+        const char* scriptWord =
+            type == LUA_TFUNCTION || type == LUA_TTABLE ? lua_typename(m_state, type) : nullptr;
+        return Convert(ToNativeValue(m_host, m_state, index), argument, number, scriptWord);
     }
 
     Value DefaultValue(const Argument& argument, unsigned int number) {
@@ -166,10 +182,13 @@ private:
         if (value.IsEmpty()) {
             value = ValueFactory::GetFactory().CreateObject(argument.GetType());
         }
-        return value.IsEmpty() ? value : Convert(value, argument, number);
+        return value.IsEmpty() ? value : Convert(value, argument, number, nullptr);
     }
 
-    Value Convert(Value value, const Argument& argument, unsigned int number) {
+    /// Converts to the argument's type; a failure names the value by `scriptWord`, when given,
+    /// instead of its native type.
+    Value Convert(Value value, const Argument& argument, unsigned int number,
+                  const char* scriptWord) {
         if (value.GetType() == argument.GetType()) {
             return value;
         }
@@ -183,7 +202,9 @@ private:
         } catch (const LuaErrorException&) {
             throw;  // the script's notification handler failed: its error, not the argument's
         } catch (const ScriptException& error) {
-            GenerateArgumentError(error.GetExceptionMessage(), &m_frame, number, NameOf(argument));
+            GenerateArgumentError(scriptWord == nullptr ? error.GetExceptionMessage()
+                                                        : NoConversionText(scriptWord, argument),
+                                  &m_frame, number, NameOf(argument));
         }
         return value;
     }

@@ -2,6 +2,8 @@
 
 #include "CallDispatch.h"
 #include "HostState.h"
+#include "LuaStep.h"
+#include "LuaText.h"
 #include "ProtectedCall.h"
 #include "ValueMarshalling.h"
 
@@ -56,9 +58,13 @@ int CallStatic(lua_State* state) {
 }
 
 void PushBoundCall(lua_State* state, lua_CFunction call, const std::wstring& functionName) {
+    Detail::ReserveStack(state, 3);
     lua_pushvalue(state, lua_upvalueindex(1));
     PushWideString(state, functionName);
-    lua_pushcclosure(state, call, 2);
+    RunLuaStep(state, 2, 1, [call](lua_State* L) {
+        lua_pushcclosure(L, call, 2);
+        return 1;
+    });
 }
 
 // __index of a class table (upvalue: the class's script name).
@@ -89,9 +95,10 @@ int IndexClass(lua_State* state) {
 }
 
 // Leaves the table `name` of the table on top of the stack on top (creating it when absent);
-// false, with nothing pushed, when the field holds something else.
-bool PushNestedTable(lua_State* state, const std::wstring& name) {
-    PushWideString(state, name);
+// false, with nothing pushed, when the field holds something else. Lua only.
+bool PushNestedTable(lua_State* state, const std::string& name) {
+    luaL_checkstack(state, 4, "class name nested too deep");
+    lua_pushlstring(state, name.data(), name.size());
     const int type = lua_rawget(state, -2);
     if (type == LUA_TTABLE) {
         return true;
@@ -101,27 +108,32 @@ bool PushNestedTable(lua_State* state, const std::wstring& name) {
         return false;
     }
     lua_newtable(state);
-    PushWideString(state, name);
+    lua_pushlstring(state, name.data(), name.size());
     lua_pushvalue(state, -2);
     lua_rawset(state, -4);
     return true;
 }
 
 void BuildClassTable(lua_State* state, const std::wstring& scriptName) {
-    const int top = lua_gettop(state);
-    lua_pushglobaltable(state);
+    std::vector<std::string> parts;
     for (const std::wstring& part : SplitScriptName(scriptName)) {
-        if (!PushNestedTable(state, part)) {
-            lua_settop(state, top);
-            return;
-        }
+        parts.push_back(EncodeLuaText(part));
     }
-    lua_newtable(state);  // the class table's metatable
-    PushWideString(state, scriptName);
-    lua_pushcclosure(state, &ProtectedFunction<&IndexClass>, 1);
-    lua_setfield(state, -2, "__index");
-    lua_setmetatable(state, -2);
-    lua_settop(state, top);
+    const std::string name = EncodeLuaText(scriptName);
+    RunLuaStep(state, 0, 0, [&parts, &name](lua_State* L) {
+        lua_pushglobaltable(L);
+        for (const std::string& part : parts) {
+            if (!PushNestedTable(L, part)) {
+                return 0;
+            }
+        }
+        lua_newtable(L);  // the class table's metatable
+        lua_pushlstring(L, name.data(), name.size());
+        lua_pushcclosure(L, &ProtectedFunction<&IndexClass>, 1);
+        lua_setfield(L, -2, "__index");
+        lua_setmetatable(L, -2);
+        return 0;
+    });
 }
 
 }  // namespace

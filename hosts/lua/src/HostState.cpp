@@ -1,6 +1,9 @@
 #include "HostState.h"
 
+#include "LuaReference.h"
 #include "ProtectedCall.h"
+
+#include <boost/make_shared.hpp>
 
 #include <new>
 
@@ -20,15 +23,18 @@ HostState*& HostStateSlot(lua_State* state) {
 HostState::HostState(LuaContext& owner)
     : m_owner(owner),
       m_main(luaL_newstate()),
-      m_current(m_main),
+      m_current(m_main.load()),
+      m_thread(std::this_thread::get_id()),
       m_closing(false),
       m_cancelRequested(0),
       m_termination(Termination::None),
+      m_cancelText(ScriptCancelException().what()),
+      m_releases(boost::make_shared<ReleaseQueue>()),
       m_callDepth(0) {
-    if (m_main == nullptr) {
+    if (GetMainThread() == nullptr) {
         throw std::bad_alloc();
     }
-    HostStateSlot(m_main) = this;
+    HostStateSlot(GetMainThread()) = this;
 }
 
 HostState::~HostState() {
@@ -44,13 +50,21 @@ boost::shared_ptr<IScriptContext> HostState::GetSharedContext() const {
 }
 
 void HostState::Close() {
-    if (m_main == nullptr) {
+    lua_State* main = GetMainThread();
+    if (main == nullptr) {
         return;
     }
     m_closing = true;
-    lua_close(m_main);
-    m_main = nullptr;
-    m_current = nullptr;
+    m_pendingError.value.reset();
+    lua_close(main);
+    m_main.store(nullptr);
+    m_current.store(nullptr);
+}
+
+void HostState::FreeReleasedReferences() {
+    if (!m_releases->IsEmpty()) {
+        m_releases->Drain(GetCurrentThread());
+    }
 }
 
 CallScratch& HostState::BeginCallWithNewScratch() {
@@ -66,31 +80,48 @@ CallScratch& HostState::BeginCallWithNewScratch() {
 }
 
 void HostState::RequestCancel() {
-    m_cancelRequested = 1;
+    m_cancelRequested.store(1);
     // lua_sethook is safe to call asynchronously; the hook raises at the next instruction.
-    ArmCancelHook(m_current);
-    ArmCancelHook(m_main);
+    ArmTerminationHook(GetCurrentThread());
+    ArmTerminationHook(GetMainThread());
 }
 
-void HostState::ArmCancelHook(lua_State* thread) const {
-    if (thread != nullptr && m_cancelRequested != 0) {
-        lua_sethook(thread, &CancelHook, LUA_MASKCOUNT, 1);
+void HostState::ArmTerminationHook(lua_State* thread) const {
+    if (thread != nullptr && GetTermination() != Termination::None) {
+        lua_sethook(thread, &TerminationHook, LUA_MASKCOUNT, 1);
     }
 }
 
-void HostState::Terminate(Termination reason, const std::wstring& message) {
+Termination HostState::GetTermination() const {
+    if (m_termination == Termination::None && IsCancelRequested()) {
+        return Termination::Cancel;
+    }
+    return m_termination;
+}
+
+std::string HostState::GetTerminationMessage() const {
     if (m_termination == Termination::None) {
-        m_termination = reason;
-        m_terminationMessage = message;
+        return IsCancelRequested() ? m_cancelText : std::string();
     }
+    return std::string(m_terminationText.Data(), m_terminationText.Size());
+}
+
+void HostState::Terminate(Termination reason, const char* message) noexcept {
+    if (m_termination != Termination::None) {
+        return;
+    }
+    m_termination = reason;
+    m_terminationText.Assign(reason == Termination::Cancel ? m_cancelText.c_str() : message);
+    ArmTerminationHook(GetCurrentThread());
+    ArmTerminationHook(GetMainThread());
 }
 
 void HostState::ResetTermination() {
-    m_cancelRequested = 0;
+    m_cancelRequested.store(0);
     m_termination = Termination::None;
-    m_terminationMessage.clear();
-    if (m_main != nullptr) {
-        lua_sethook(m_main, nullptr, 0, 0);
+    m_terminationText.Clear();
+    if (lua_State* main = GetMainThread()) {
+        lua_sethook(main, nullptr, 0, 0);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "Library.h"
 
 #include "HostState.h"
+#include "LuaStep.h"
 #include "ProtectedCall.h"
 #include "ValueMarshalling.h"
 
@@ -39,12 +40,17 @@ int SetEventHandler(lua_State* state) {
         throw ScriptException(L"velmorand.on_event expects a function or nil.");
     }
     lua_settop(state, 1);
-    lua_pushglobaltable(state);
     PushWideString(state, eventHandlerName);
-    lua_rawget(state, -2);  // the previous handler
-    PushWideString(state, eventHandlerName);
-    lua_pushvalue(state, 1);
-    lua_rawset(state, 2);
+    // The handler and the name become the previous handler.
+    RunLuaStep(state, 2, 1, [](lua_State* L) {
+        lua_pushglobaltable(L);
+        lua_pushvalue(L, 2);
+        lua_rawget(L, 3);  // the previous handler
+        lua_pushvalue(L, 2);
+        lua_pushvalue(L, 1);
+        lua_rawset(L, 3);
+        return 1;
+    });
     return 1;
 }
 

@@ -2,6 +2,10 @@
 
 // A Lua value kept alive for native code: functions handed to native functions, tables behind
 // arrays and hashes, error values travelling through native code.
+//
+// Native code may release such a value on any thread, but only the state's own thread may
+// touch the state. So a reference never frees its registry entry itself: it hands the entry to
+// the state's release queue, which the state's thread empties at its next call into the host.
 
 #include <VelmorandScript/Errors.h>
 
@@ -10,6 +14,8 @@
 #include <boost/shared_ptr.hpp>
 #include <boost/weak_ptr.hpp>
 
+#include <atomic>
+#include <memory>
 #include <string>
 
 namespace VelmorandScript {
@@ -17,24 +23,52 @@ namespace Lua {
 
 class HostState;
 
+/// Registry entries released on any thread, waiting for the state's thread. Push is lock-free
+/// and never allocates (each reference brings its node along); only Drain touches the state.
+class ReleaseQueue {
+public:
+    struct Node {
+        int reference = LUA_NOREF;
+        Node* next = nullptr;
+    };
+
+    ReleaseQueue() = default;
+    ReleaseQueue(const ReleaseQueue&) = delete;
+    ReleaseQueue& operator=(const ReleaseQueue&) = delete;
+    /// Frees the nodes of a state that closed before draining them.
+    ~ReleaseQueue();
+
+    void Push(std::unique_ptr<Node> node) noexcept;
+    bool IsEmpty() const noexcept { return m_head.load(std::memory_order_relaxed) == nullptr; }
+    /// Frees every queued registry entry; on the state's own thread only.
+    void Drain(lua_State* state) noexcept;
+
+private:
+    static void Delete(Node* list) noexcept;
+
+    std::atomic<Node*> m_head{nullptr};
+};
+
 class LuaReference {
 public:
-    /// Pops the value on top of `state` into the registry.
+    /// Pops the value on top of `state` into the registry. Throws std::bad_alloc when Lua or
+    /// C++ runs out of memory; the value is popped all the same.
     LuaReference(HostState& host, lua_State* state);
-    /// Releases the registry entry unless the state is already gone.
+    /// Queues the registry entry for release by the state's thread.
     ~LuaReference();
     LuaReference(const LuaReference&) = delete;
     LuaReference& operator=(const LuaReference&) = delete;
 
-    /// Pushes the value onto `state`; pushes nothing and returns false once the state is gone or
-    /// when `state` belongs to another Lua state.
+    /// Pushes the value onto `state`; pushes nothing and returns false once the state is gone,
+    /// when `state` belongs to another Lua state, or on a thread other than the state's.
     bool Push(lua_State* state) const;
     /// The host while its state is open; empty afterwards.
     boost::shared_ptr<HostState> LockHost() const;
 
 private:
     boost::weak_ptr<HostState> m_host;
-    int m_reference;
+    boost::shared_ptr<ReleaseQueue> m_releases;
+    std::unique_ptr<ReleaseQueue::Node> m_node;
 };
 
 /// A Lua error raised in a script function that native code called; carries the original error

@@ -2,6 +2,7 @@
 
 #include "CallDispatch.h"
 #include "HostState.h"
+#include "LuaStep.h"
 #include "NumberCalls.h"
 #include "ProtectedCall.h"
 #include "ValueMarshalling.h"
@@ -30,6 +31,8 @@ const char methodCachesKey = 0;
 // cache's metatable that holds the class's own object metatable, when it has one.
 const char objectMarkKey = 0;
 const char classMetatableKey = 0;
+// The registry key of the metatable of objects that the host indexes (also registered by name).
+const char objectMetatableKey = 0;
 
 /// What a method closure calls: the function resolved by name in a class. Also anchors a class
 /// in the metatable of its method cache, with no function, so that the cache's key stays that
@@ -55,18 +58,35 @@ int CollectBinding(lua_State* state) {
 }
 
 void PushBinding(lua_State* state, MethodBinding binding) {
-    new (lua_newuserdatauv(state, sizeof(MethodBinding), 0)) MethodBinding(std::move(binding));
-    luaL_setmetatable(state, bindingMetatable);
+    // The userdata holds an empty binding from the start, so that it is valid whatever fails;
+    // the binding moves in once Lua can fail no more.
+    RunLuaStep(state, 0, 1, [](lua_State* L) {
+        new (lua_newuserdatauv(L, sizeof(MethodBinding), 0)) MethodBinding();
+        luaL_setmetatable(L, bindingMetatable);
+        return 1;
+    });
+    *static_cast<MethodBinding*>(lua_touserdata(state, -1)) = std::move(binding);
 }
 
 /// Pushes the method cache of a class, creating it on first use.
 void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptClass);
 
+boost::shared_ptr<IObject>* TestObjectUserdata(lua_State* state, int index);
+
+[[noreturn]] void RaiseReleased() {
+    throw ScriptException(
+        L"The native object has been released (its userdata was collected and then used again "
+        L"from a finalizer).");
+}
+
 const boost::shared_ptr<IObject>& CheckedObject(lua_State* state, int index) {
-    const boost::shared_ptr<IObject>* object = ToObjectUserdata(state, index);
+    const boost::shared_ptr<IObject>* object = TestObjectUserdata(state, index);
     if (object == nullptr) {
         throw ScriptException(L"Expected a native object, got a " +
                               Common::ToWString(luaL_typename(state, index)) + L" value.");
+    }
+    if (!*object) {
+        RaiseReleased();
     }
     return *object;
 }
@@ -80,14 +100,24 @@ boost::shared_ptr<Class> CheckedClass(const IObject& object) {
     return scriptClass;
 }
 
-// The 0-based array index of a Lua key, or -1 when the key is no integer.
+// The 0-based array index of a Lua number key: Lua takes a float with an integral value as that
+// integer. Throws for a number with a fraction.
 lua_Integer ArrayIndex(lua_State* state, int index) {
-    return lua_isinteger(state, index) ? lua_tointeger(state, index) - 1 : -1;
+    int isInteger = 0;
+    const lua_Integer position = lua_tointegerx(state, index, &isInteger);
+    if (!isInteger) {
+        throw ScriptException(L"Arrays are indexed by integers, not by " +
+                              std::to_wstring(lua_tonumber(state, index)) + L".");
+    }
+    return position - 1;
 }
 
 int ReadArrayItem(lua_State* state, const IArray& array) {
-    PushNativeValue(HostState::From(state), state,
-                    array.Item(static_cast<long>(ArrayIndex(state, 2))));
+    int isInteger = 0;
+    const lua_Integer position = lua_tointegerx(state, 2, &isInteger);
+    // As in a Lua table, a key with a fraction holds nothing.
+    const Value item = isInteger ? array.Item(static_cast<long>(position - 1)) : Value();
+    PushNativeValue(HostState::From(state), state, item);
     return 1;
 }
 
@@ -115,7 +145,10 @@ int CallMethod(lua_State* state) {
         }
     }
     // Any other object has the method looked up in its own class.
-    const boost::shared_ptr<IObject>* object = ToObjectUserdata(state, 1);
+    const boost::shared_ptr<IObject>* object = TestObjectUserdata(state, 1);
+    if (object != nullptr && !*object) {
+        RaiseReleased();
+    }
     if (object == nullptr) {
         throw ScriptException(L"Call the method '" + binding->name +
                               L"' on an object with ':', as in obj:" + binding->name + L"(...).");
@@ -128,16 +161,20 @@ int CallMethod(lua_State* state) {
 /// the script indexed with (at `keyIndex`).
 void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& scriptClass,
                 boost::shared_ptr<IFunction> function, const std::wstring& name) {
-    PushMethodCache(state, scriptClass);
-    const int cache = lua_gettop(state);
     auto numberPlan = std::make_unique<const NumberCallPlan>(*function);
-    PushBinding(state, MethodBinding{scriptClass, std::move(function), name, std::move(numberPlan),
-                                     lua_topointer(state, cache)});
-    lua_pushcclosure(state, &ProtectedFunction<&CallMethod>, 1);
+    Detail::ReserveStack(state, 3);
+    PushMethodCache(state, scriptClass);
     lua_pushvalue(state, keyIndex);
-    lua_pushvalue(state, -2);
-    lua_rawset(state, cache);
-    lua_remove(state, cache);
+    PushBinding(state, MethodBinding{scriptClass, std::move(function), name, std::move(numberPlan),
+                                     lua_topointer(state, -2)});
+    // The cache, the key and the binding become the method's closure, kept in the cache.
+    RunLuaStep(state, 3, 1, [](lua_State* L) {
+        lua_pushcclosure(L, &ProtectedFunction<&CallMethod>, 1);
+        lua_pushvalue(L, 2);
+        lua_pushvalue(L, -2);
+        lua_rawset(L, 1);
+        return 1;
+    });
 }
 
 /// The member name an object is indexed with (the key at 2); throws for a key that is no string.
@@ -243,13 +280,34 @@ int LengthOfObject(lua_State* state) {
 }
 
 int ObjectToString(lua_State* state) {
-    const boost::shared_ptr<IObject>& object = CheckedObject(state, 1);
-    const boost::shared_ptr<Class> scriptClass = GetClassOfObject(*object);
+    const boost::shared_ptr<IObject>* object = TestObjectUserdata(state, 1);
     std::ostringstream text;
-    text << (scriptClass ? Common::ToUtf8(scriptClass->GetScriptName()) : "native object") << ": "
-         << object->GetScriptedObject().GetValuePtr();
-    lua_pushstring(state, text.str().c_str());
+    if (object == nullptr || !*object) {
+        // As a closed Lua file prints "file (closed)".
+        text << "native object (released)";
+    } else {
+        const boost::shared_ptr<Class> scriptClass = GetClassOfObject(**object);
+        text << (scriptClass ? Common::ToUtf8(scriptClass->GetScriptName()) : "native object")
+             << ": " << (*object)->GetScriptedObject().GetValuePtr();
+    }
+    const std::string bytes = text.str();
+    PushBytes(state, bytes.data(), bytes.size());
     return 1;
+}
+
+// The iterator of pairs(array): as ipairs, items 1..n in order.
+int NextArrayItem(lua_State* state) {
+    const lua_Integer position = luaL_checkinteger(state, 2) + 1;
+    lua_pushinteger(state, position);
+    return lua_geti(state, 1, position) == LUA_TNIL ? 1 : 2;
+}
+
+// __pairs: arrays iterate like ipairs.
+int ArrayPairs(lua_State* state) {
+    lua_pushcfunction(state, &NextArrayItem);
+    lua_pushvalue(state, 1);
+    lua_pushinteger(state, 0);
+    return 3;
 }
 
 // The native identity of a wrapper: the storage of an array, else the presented object.
@@ -295,6 +353,7 @@ void SetObjectMetamethods(lua_State* state) {
                                     {"__tostring", &ProtectedFunction<&ObjectToString>},
                                     {"__eq", &ProtectedFunction<&ObjectsEqual>},
                                     {"__gc", &CollectObject},
+                                    {"__pairs", &ArrayPairs},
                                     {nullptr, nullptr}};
     luaL_setfuncs(state, metamethods, 0);
     lua_pushboolean(state, 1);
@@ -337,27 +396,35 @@ int ResolveMethod(lua_State* state) {
 }
 
 void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptClass) {
+    Detail::ReserveStack(state, 3);
     lua_rawgetp(state, LUA_REGISTRYINDEX, &methodCachesKey);
-    if (lua_rawgetp(state, -1, scriptClass.get()) != LUA_TTABLE) {
-        lua_pop(state, 1);
-        lua_newtable(state);  // the cache
-        lua_newtable(state);  // its metatable
-        PushBinding(state, MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L"", nullptr,
-                                         nullptr});
-        lua_pushcclosure(state, &ProtectedFunction<&ResolveMethod>, 1);
-        lua_setfield(state, -2, "__index");
-        if (ResolvesMethodsByNameAlone(scriptClass)) {
-            lua_newtable(state);  // the class's object metatable: methods come from the cache
-            SetObjectMetamethods(state);
-            lua_pushvalue(state, -3);
-            lua_setfield(state, -2, "__index");
-            lua_rawsetp(state, -2, &classMetatableKey);
-        }
-        lua_setmetatable(state, -2);
-        lua_pushvalue(state, -1);
-        lua_rawsetp(state, -3, scriptClass.get());
+    if (lua_rawgetp(state, -1, scriptClass.get()) == LUA_TTABLE) {
+        lua_remove(state, -2);
+        return;
     }
-    lua_remove(state, -2);
+    lua_pop(state, 1);
+    const bool byNameAlone = ResolvesMethodsByNameAlone(scriptClass);
+    PushBinding(state,
+                MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L"", nullptr, nullptr});
+    // From the caches and the class's anchor binding: the new cache, registered.
+    RunLuaStep(state, 2, 1, [byNameAlone, key = scriptClass.get()](lua_State* L) {
+        lua_newtable(L);  // 3: the cache
+        lua_newtable(L);  // 4: its metatable
+        lua_pushvalue(L, 2);
+        lua_pushcclosure(L, &ProtectedFunction<&ResolveMethod>, 1);
+        lua_setfield(L, 4, "__index");
+        if (byNameAlone) {
+            lua_newtable(L);  // the class's object metatable: methods come from the cache
+            SetObjectMetamethods(L);
+            lua_pushvalue(L, 3);
+            lua_setfield(L, -2, "__index");
+            lua_rawsetp(L, 4, &classMetatableKey);
+        }
+        lua_setmetatable(L, 3);
+        lua_pushvalue(L, 3);
+        lua_rawsetp(L, 1, key);
+        return 1;
+    });
 }
 
 }  // namespace
@@ -374,32 +441,45 @@ void RegisterObjectMetatable(lua_State* state) {
     SetObjectMetamethods(state);
     lua_pushcfunction(state, &IndexObjectCached);
     lua_setfield(state, -2, "__index");
-    lua_pop(state, 1);
+    lua_rawsetp(state, LUA_REGISTRYINDEX, &objectMetatableKey);
 }
 
 void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
     const boost::shared_ptr<Class> scriptClass =
         object ? GetClassOfObject(*object) : boost::shared_ptr<Class>();
     const bool isArray = dynamic_cast<const IArray*>(object.get()) != nullptr;
+    Detail::ReserveStack(state, 4);
     // The user value is the method cache of the object's class, for IndexObjectCached and
     // CallMethod.
-    void* memory = lua_newuserdatauv(state, sizeof(boost::shared_ptr<IObject>), 1);
-    new (memory) boost::shared_ptr<IObject>(std::move(object));
-    if (!scriptClass) {
-        luaL_setmetatable(state, objectMetatable);
-        return;
+    if (scriptClass) {
+        PushMethodCache(state, scriptClass);
+        lua_getmetatable(state, -1);
+        lua_rawgetp(state, -1, &classMetatableKey);
+        lua_remove(state, -2);
+    } else {
+        lua_pushnil(state);
+        lua_pushnil(state);
     }
-    PushMethodCache(state, scriptClass);
-    lua_getmetatable(state, -1);
-    lua_rawgetp(state, -1, &classMetatableKey);
-    lua_remove(state, -2);
     // Arrays are also indexed by number, which the class's own metatable does not answer.
     if (isArray || !lua_istable(state, -1)) {
         lua_pop(state, 1);
-        luaL_getmetatable(state, objectMetatable);
+        lua_rawgetp(state, LUA_REGISTRYINDEX, &objectMetatableKey);
     }
+    // The userdata holds an empty pointer from the start, and takes the object (and its
+    // finalizer) only once nothing can fail any more.
+    RunLuaStep(state, 0, 1, [](lua_State* L) {
+        new (lua_newuserdatauv(L, sizeof(boost::shared_ptr<IObject>), 1))
+            boost::shared_ptr<IObject>();
+        return 1;
+    });
+    *static_cast<boost::shared_ptr<IObject>*>(lua_touserdata(state, -1)) = std::move(object);
+    lua_rotate(state, -3, 1);  // the userdata, the cache, the metatable
     lua_setmetatable(state, -3);
-    lua_setiuservalue(state, -2, 1);
+    if (lua_istable(state, -1)) {
+        lua_setiuservalue(state, -2, 1);
+    } else {
+        lua_pop(state, 1);
+    }
 }
 
 const boost::shared_ptr<IObject>* ToObjectUserdata(lua_State* state, int index) {

@@ -3,8 +3,6 @@
 #include "HostState.h"
 #include "LuaReference.h"
 
-#include <Common/Text.h>
-
 #include <exception>
 #include <new>
 #include <string>
@@ -16,34 +14,97 @@ namespace {
 
 // The address of this object is the marker of an abort or cancel in flight.
 const char terminationMarker = 0;
+// Registry keys: the error value of the latest failed callback, and its traceback.
+const char callbackErrorKey = 0;
+const char callbackTracebackKey = 0;
 
-void PushErrorText(lua_State* state, const std::string& text) {
-    luaL_where(state, 1);
-    lua_pushlstring(state, text.data(), text.size());
-    lua_concat(state, 2);
+// Pushes the traceback noted for the error value at `index` and returns true; false, with
+// nothing pushed, when the value is not the latest callback's error.
+bool PushNotedTraceback(lua_State* state, int index) {
+    index = lua_absindex(state, index);
+    lua_rawgetp(state, LUA_REGISTRYINDEX, &callbackErrorKey);
+    const bool noted = !lua_isnil(state, -1) && lua_rawequal(state, -1, index);
+    lua_pop(state, 1);
+    if (noted) {
+        lua_rawgetp(state, LUA_REGISTRYINDEX, &callbackTracebackKey);
+    }
+    return noted;
 }
 
-void PushTermination(lua_State* state, Termination reason, const std::wstring& message) {
-    HostState::From(state).Terminate(reason, message);
-    PushTerminationMarker(state);
+// debug.traceback (the original at upvalue 1): for the error of a callback, the traceback of
+// where it was raised.
+int CallbackAwareTraceback(lua_State* state) {
+    if (lua_type(state, 1) == LUA_TSTRING && lua_gettop(state) <= 2 &&
+        PushNotedTraceback(state, 1)) {
+        lua_pushvalue(state, 1);
+        lua_pushliteral(state, "\n");
+        lua_rotate(state, -3, 2);
+        lua_concat(state, 3);
+        return 1;
+    }
+    lua_pushvalue(state, lua_upvalueindex(1));
+    lua_insert(state, 1);
+    lua_call(state, lua_gettop(state) - 1, 1);
+    return 1;
 }
 
 bool IsTerminating(lua_State* state) {
     return HostState::From(state).GetTermination() != Termination::None;
 }
 
-// The C++ part of the cancel hook; true when the marker is on the stack, ready to be raised.
-bool PrepareCancel(lua_State* state) noexcept {
+// Keeps the error of the exception being handled in the host, without allocating: the handler
+// must end before anything is pushed, so that a Lua error raised by a push leaves no exception
+// current.
+void CaptureError(HostState& host) noexcept {
+    HostState::PendingError& pending = host.GetPendingError();
+    pending.kind = HostState::PendingError::Kind::Text;
     try {
-        HostState& host = HostState::From(state);
-        if (!host.IsCancelRequested()) {
-            return false;
+        throw;
+    } catch (const ScriptCancelException&) {
+        host.Terminate(Termination::Cancel, nullptr);
+        pending.kind = HostState::PendingError::Kind::Termination;
+    } catch (const ScriptAbortException& error) {
+        host.Terminate(Termination::Abort, error.what());
+        pending.kind = HostState::PendingError::Kind::Termination;
+    } catch (const LuaErrorException& error) {
+        pending.value = error.GetErrorValue();
+        pending.text.Assign(error.what());
+        if (pending.value) {
+            pending.kind = HostState::PendingError::Kind::LuaValue;
         }
-        PushTermination(state, Termination::Cancel, ScriptCancelException().GetExceptionMessage());
-        return true;
+    } catch (const std::bad_alloc&) {
+        pending.kind = HostState::PendingError::Kind::OutOfMemory;
+    } catch (const std::exception& error) {
+        pending.text.Assign(error.what());
     } catch (...) {
-        PushTerminationMarker(state);
-        return true;
+        pending.text.Assign("unknown native error");
+    }
+}
+
+// Pushes the captured error as the C function's only value. Runs in a frame that owns nothing,
+// so a push that runs out of memory raises Lua's own "not enough memory" harmlessly.
+void PushPendingError(lua_State* state, HostState& host) {
+    HostState::PendingError& pending = host.GetPendingError();
+    lua_settop(state, 0);  // the call's values are of no use any more
+    if (pending.kind == HostState::PendingError::Kind::LuaValue) {
+        const bool pushed = pending.value->Push(state);
+        pending.value.reset();
+        if (pushed) {
+            return;
+        }
+        pending.kind = HostState::PendingError::Kind::Text;
+    }
+    switch (pending.kind) {
+        case HostState::PendingError::Kind::Termination:
+            PushTerminationMarker(state);
+            break;
+        case HostState::PendingError::Kind::OutOfMemory:
+            lua_pushliteral(state, "not enough memory");
+            break;
+        default:
+            luaL_where(state, 1);
+            lua_pushlstring(state, pending.text.Data(), pending.text.Size());
+            lua_concat(state, 2);
     }
 }
 
@@ -102,7 +163,7 @@ int ExtendedProtectedCallFunction(lua_State* state) {
 int CallOriginalResume(lua_State* state, int resume) {
     HostState& host = HostState::From(state);
     lua_State* coroutine = lua_tothread(state, 1);
-    host.ArmCancelHook(coroutine);
+    host.ArmTerminationHook(coroutine);
     const int count = lua_gettop(state);
     lua_pushvalue(state, resume);
     lua_insert(state, 1);
@@ -147,6 +208,19 @@ int ResumeWrappedCoroutine(lua_State* state) {
     return lua_error(state);
 }
 
+// coroutine.close (the original at upvalue 1): an abort or cancel raised by a __close handler
+// of the coroutine goes on instead of coming back as its error value.
+int CloseFunction(lua_State* state) {
+    lua_pushvalue(state, lua_upvalueindex(1));
+    lua_insert(state, 1);
+    lua_call(state, lua_gettop(state) - 1, LUA_MULTRET);
+    if (!lua_toboolean(state, 1) && (IsTerminationMarker(state, 2) || IsTerminating(state))) {
+        PushTerminationMarker(state);
+        return lua_error(state);
+    }
+    return lua_gettop(state);
+}
+
 // coroutine.wrap, with the host's coroutine.resume as upvalue 1.
 int WrapFunction(lua_State* state) {
     luaL_checktype(state, 1, LUA_TFUNCTION);
@@ -161,25 +235,20 @@ int WrapFunction(lua_State* state) {
 }  // namespace
 
 int RunProtected(lua_State* state, ProtectedBody body) noexcept {
+    HostState& host = HostState::From(state);
     try {
         // Native code that reaches back into Lua from here works on the calling thread.
-        CurrentThreadScope thread(HostState::From(state), state);
-        return body(state);
-    } catch (const ScriptCancelException& error) {
-        PushTermination(state, Termination::Cancel, error.GetExceptionMessage());
-    } catch (const ScriptAbortException& error) {
-        PushTermination(state, Termination::Abort, error.GetExceptionMessage());
-    } catch (const LuaErrorException& error) {
-        if (!error.GetErrorValue() || !error.GetErrorValue()->Push(state)) {
-            PushErrorText(state, error.what());
+        CurrentThreadScope thread(host, state);
+        const int results = body(state);
+        if (host.GetTermination() == Termination::None) {
+            return results;
         }
-    } catch (const std::bad_alloc&) {
-        lua_pushliteral(state, "not enough memory");
-    } catch (const std::exception& error) {
-        PushErrorText(state, error.what());
+        // An abort or cancel that native code caught on its way here ends the script all the same.
+        host.GetPendingError().kind = HostState::PendingError::Kind::Termination;
     } catch (...) {
-        PushErrorText(state, "unknown native error");
+        CaptureError(host);
     }
+    PushPendingError(state, host);
     return -1;
 }
 
@@ -192,8 +261,12 @@ bool IsTerminationMarker(lua_State* state, int index) {
            lua_touserdata(state, index) == static_cast<const void*>(&terminationMarker);
 }
 
-void CancelHook(lua_State* state, lua_Debug* /*debug*/) {
-    if (PrepareCancel(state)) {
+void TerminationHook(lua_State* state, lua_Debug* /*debug*/) {
+    HostState& host = HostState::From(state);
+    const Termination termination = host.GetTermination();
+    if (termination != Termination::None) {
+        host.Terminate(termination, nullptr);  // records a cancel that was only requested
+        PushTerminationMarker(state);
         lua_error(state);
     }
 }
@@ -210,12 +283,34 @@ void InstallProtectedCalls(lua_State* state) {
         lua_setfield(state, -3, "resume");
         lua_pushcclosure(state, &WrapFunction, 1);
         lua_setfield(state, -2, "wrap");
+        if (lua_getfield(state, -1, "close") == LUA_TFUNCTION) {
+            lua_pushcclosure(state, &CloseFunction, 1);
+            lua_setfield(state, -2, "close");
+        } else {
+            lua_pop(state, 1);
+        }
+    }
+    lua_pop(state, 1);
+    if (lua_getglobal(state, "debug") == LUA_TTABLE) {
+        if (lua_getfield(state, -1, "traceback") == LUA_TFUNCTION) {
+            lua_pushcclosure(state, &CallbackAwareTraceback, 1);
+            lua_setfield(state, -2, "traceback");
+        } else {
+            lua_pop(state, 1);
+        }
     }
     lua_pop(state, 1);
 }
 
 int TracebackHandler(lua_State* state) {
     if (IsTerminationMarker(state, 1)) {
+        return 1;
+    }
+    if (lua_type(state, 1) == LUA_TSTRING && PushNotedTraceback(state, 1)) {
+        lua_pushvalue(state, 1);
+        lua_pushliteral(state, "\n");
+        lua_rotate(state, -3, 2);
+        lua_concat(state, 3);
         return 1;
     }
     const char* message = lua_tostring(state, 1);
@@ -227,6 +322,27 @@ int TracebackHandler(lua_State* state) {
     }
     luaL_traceback(state, state, message, 1);
     return 1;
+}
+
+int NoteCallbackError(lua_State* state) {
+    if (!IsTerminationMarker(state, 1)) {
+        lua_pushvalue(state, 1);
+        lua_rawsetp(state, LUA_REGISTRYINDEX, &callbackErrorKey);
+        luaL_traceback(state, state, nullptr, 1);
+        lua_rawsetp(state, LUA_REGISTRYINDEX, &callbackTracebackKey);
+    }
+    lua_settop(state, 1);
+    return 1;
+}
+
+void ForgetCallbackError(lua_State* state) {
+    if (state != nullptr && lua_checkstack(state, 1)) {
+        // Clearing keys that exist never allocates.
+        lua_pushnil(state);
+        lua_rawsetp(state, LUA_REGISTRYINDEX, &callbackErrorKey);
+        lua_pushnil(state);
+        lua_rawsetp(state, LUA_REGISTRYINDEX, &callbackTracebackKey);
+    }
 }
 
 }  // namespace Lua

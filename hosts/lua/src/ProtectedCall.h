@@ -1,8 +1,10 @@
 #pragma once
 
 // The one boundary between C++ and Lua's longjmp-based errors. Every C function of the host does
-// its C++ work in RunProtected, which turns exceptions into a Lua error value on the stack and
-// returns normally; the C function raises that value only after every C++ object is gone.
+// its C++ work in RunProtected, which keeps the error of an exception without allocating, lets
+// every C++ object of the call go, and only then pushes the error value, in a frame that owns
+// nothing; the C function raises it. Lua calls that may raise inside the C++ work are steps
+// (LuaStep.h).
 //
 // Aborts and cancels travel as a unique marker value that the host's pcall, xpcall,
 // coroutine.resume and coroutine.wrap pass on, so a script cannot swallow them.
@@ -16,7 +18,8 @@ typedef int (*ProtectedBody)(lua_State* state);
 
 /// Runs `body` with `state` as the host's current thread; returns its result count, or -1 after
 /// pushing the error value of the exception it threw (a ScriptAbortException or
-/// ScriptCancelException also ends the script).
+/// ScriptCancelException also ends the script). An abort or cancel recorded while the body ran
+/// ends the script even when native code caught its exception.
 int RunProtected(lua_State* state, ProtectedBody body) noexcept;
 
 /// A lua_CFunction that runs Body through RunProtected.
@@ -29,16 +32,25 @@ int ProtectedFunction(lua_State* state) {
 void PushTerminationMarker(lua_State* state);
 bool IsTerminationMarker(lua_State* state, int index);
 
-/// The count hook that raises the cancel at the next instruction.
-void CancelHook(lua_State* state, lua_Debug* debug);
+/// The count hook that raises a recorded abort or a cancel at the next instruction.
+void TerminationHook(lua_State* state, lua_Debug* debug);
 
-/// Replaces pcall, xpcall, coroutine.resume and coroutine.wrap by versions that pass aborts and
-/// cancels on; the coroutine functions also make a running coroutine the host's current thread,
-/// which a cancel stops.
+/// Replaces pcall, xpcall and the coroutine functions resume, wrap and close by versions that
+/// pass aborts and cancels on; resume and wrap also make a running coroutine the host's current
+/// thread, which a cancel stops.
 void InstallProtectedCalls(lua_State* state);
 
-/// A message handler for running a chunk: adds a traceback to errors, leaves the marker alone.
+/// A message handler for running a chunk: adds a traceback to errors (the one of the callback
+/// that raised it, for an error that came out of a callback), leaves the marker alone.
 int TracebackHandler(lua_State* state);
+
+/// The message handler of callbacks from native code: notes the error value and the traceback
+/// where it was raised, and leaves the value as it is. The error reaches the script again only
+/// after the native call, whose frames no longer show the callback's; TracebackHandler and
+/// debug.traceback show the noted traceback for that value.
+int NoteCallbackError(lua_State* state);
+/// Forgets the noted callback error (a run ends).
+void ForgetCallbackError(lua_State* state);
 
 }  // namespace Lua
 }  // namespace VelmorandScript

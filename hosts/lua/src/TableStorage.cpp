@@ -2,11 +2,14 @@
 
 #include "HostState.h"
 #include "LuaReference.h"
+#include "LuaStep.h"
 #include "StackGuard.h"
 #include "ValueMarshalling.h"
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
+#include <new>
 #include <vector>
 
 namespace VelmorandScript {
@@ -39,7 +42,11 @@ public:
           m_state(m_host ? m_host->GetCurrentThread() : nullptr),
           m_guard(m_state) {
         if (m_state != nullptr) {
-            lua_checkstack(m_state, 4);
+            if (!m_host->IsOwnThread()) {
+                throw ScriptException(
+                    L"A Lua table can only be used on the thread that runs its script.");
+            }
+            Detail::ReserveStack(m_state, 6);
             table.Push(m_state);
             m_table = lua_gettop(m_state);
         }
@@ -67,23 +74,41 @@ lua_Integer Length(const TableAccess& access) {
 
 // Sets t[position] to the item, wrapped for the script.
 void StoreItem(const TableAccess& access, lua_Integer position, const Value& item) {
+    lua_pushvalue(access.State(), access.Table());
     PushNativeValue(access.Host(), access.State(), item);
-    lua_rawseti(access.State(), access.Table(), position);
+    RunLuaStep(access.State(), 2, 0, [position](lua_State* L) {
+        lua_rawseti(L, 1, position);
+        return 0;
+    });
 }
 
-void MoveItem(const TableAccess& access, lua_Integer from, lua_Integer to) {
-    lua_rawgeti(access.State(), access.Table(), from);
-    lua_rawseti(access.State(), access.Table(), to);
+// Removes t[position] of the sequence, moving the items after it one place down.
+void RemoveItem(const TableAccess& access, lua_Integer position) {
+    lua_pushvalue(access.State(), access.Table());
+    RunLuaStep(access.State(), 1, 0, [position](lua_State* L) {
+        const auto length = static_cast<lua_Integer>(lua_rawlen(L, 1));
+        for (lua_Integer k = position; k < length; ++k) {
+            lua_rawgeti(L, 1, k + 1);
+            lua_rawseti(L, 1, k);
+        }
+        lua_pushnil(L);
+        lua_rawseti(L, 1, length);
+        return 0;
+    });
 }
 
 void InsertAt(const TableAccess& access, lua_Integer position, const Value& item) {
     // Wrap first, so that a failing wrapper leaves the table unchanged.
+    lua_pushvalue(access.State(), access.Table());
     PushNativeValue(access.Host(), access.State(), item);
-    const lua_Integer length = Length(access);
-    for (lua_Integer k = length; k >= position; --k) {
-        MoveItem(access, k, k + 1);
-    }
-    lua_rawseti(access.State(), access.Table(), position);
+    RunLuaStep(access.State(), 2, 0, [position](lua_State* L) {
+        for (auto k = static_cast<lua_Integer>(lua_rawlen(L, 1)); k >= position; --k) {
+            lua_rawgeti(L, 1, k);
+            lua_rawseti(L, 1, k + 1);
+        }
+        lua_rawseti(L, 1, position);
+        return 0;
+    });
 }
 
 bool IsSequence(lua_State* state, int index) {
@@ -111,6 +136,7 @@ void PushStringKey(lua_State* state, const std::wstring& key) {
 }
 
 // Moves the iteration key on top of the stack to the next string key; false at the end.
+// lua_next neither allocates nor fails for a key it gave itself.
 bool NextStringKey(const TableAccess& access) {
     while (lua_next(access.State(), access.Table()) != 0) {
         lua_pop(access.State(), 1);
@@ -119,6 +145,24 @@ bool NextStringKey(const TableAccess& access) {
         }
     }
     return false;
+}
+
+// t[key] = the value on top (popped), for a string key.
+void SetStringKey(const TableAccess& access, const std::wstring& key) {
+    lua_pushvalue(access.State(), access.Table());
+    lua_insert(access.State(), -2);
+    PushStringKey(access.State(), key);
+    lua_insert(access.State(), -2);
+    RunLuaStep(access.State(), 3, 0, [](lua_State* L) {
+        lua_rawset(L, 1);
+        return 0;
+    });
+}
+
+// Pushes t[key] for a string key.
+void GetStringKey(const TableAccess& access, const std::wstring& key) {
+    PushStringKey(access.State(), key);
+    lua_rawget(access.State(), access.Table());
 }
 
 }  // namespace
@@ -135,6 +179,7 @@ void LuaTableArray::Add(const Value& item, bool atFront) {
 
 void LuaTableArray::Clear() {
     if (TableAccess access{*m_table}) {
+        // Clearing keys that exist never allocates.
         for (lua_Integer k = Length(access); k >= 1; --k) {
             lua_pushnil(access.State());
             lua_rawseti(access.State(), access.Table(), k);
@@ -155,11 +200,7 @@ void LuaTableArray::Delete(long index) {
         if (index < 0 || index >= length) {
             return;
         }
-        for (lua_Integer k = index + 1; k < length; ++k) {
-            MoveItem(access, k + 1, k);
-        }
-        lua_pushnil(access.State());
-        lua_rawseti(access.State(), access.Table(), length);
+        RemoveItem(access, index + 1);
     }
 }
 
@@ -198,13 +239,10 @@ void LuaTableHash::Add(const std::wstring& key, const Value& item) {
 
 void LuaTableHash::Clear() {
     if (TableAccess access{*m_table}) {
-        std::vector<std::wstring> keys;
+        // Clearing keys that exist never allocates; lua_next allows it while iterating.
         lua_pushnil(access.State());
         while (NextStringKey(access)) {
-            keys.push_back(ToWideString(access.State(), -1));
-        }
-        for (const std::wstring& key : keys) {
-            PushStringKey(access.State(), key);
+            lua_pushvalue(access.State(), -1);
             lua_pushnil(access.State());
             lua_rawset(access.State(), access.Table());
         }
@@ -225,9 +263,8 @@ long LuaTableHash::Count() const {
 
 void LuaTableHash::Delete(const std::wstring& key) {
     if (TableAccess access{*m_table}) {
-        PushStringKey(access.State(), key);
         lua_pushnil(access.State());
-        lua_rawset(access.State(), access.Table());
+        SetStringKey(access, key);
     }
 }
 
@@ -236,17 +273,29 @@ bool LuaTableHash::Exists(const std::wstring& key) const {
     if (!access) {
         return false;
     }
-    PushStringKey(access.State(), key);
-    return lua_rawget(access.State(), access.Table()) != LUA_TNIL;
+    GetStringKey(access, key);
+    return !lua_isnil(access.State(), -1);
 }
 
 std::wstring LuaTableHash::FirstKey() const {
-    TableAccess access{*m_table};
-    if (!access) {
-        return std::wstring();
+    m_keys.clear();
+    m_cursor = 0;
+    if (TableAccess access{*m_table}) {
+        bool hasEmptyKey = false;
+        lua_pushnil(access.State());
+        while (NextStringKey(access)) {
+            std::wstring key = ToWideString(access.State(), -1);
+            if (key.empty()) {
+                hasEmptyKey = true;
+            } else {
+                m_keys.push_back(std::move(key));
+            }
+        }
+        if (hasEmptyKey) {
+            m_keys.emplace_back();  // last, where it reads like the end
+        }
     }
-    lua_pushnil(access.State());
-    return NextStringKey(access) ? ToWideString(access.State(), -1) : std::wstring();
+    return m_keys.empty() ? std::wstring() : m_keys.front();
 }
 
 void LuaTableHash::Insert(const std::wstring& key, const Value& item) {
@@ -262,30 +311,33 @@ Value LuaTableHash::Item(const std::wstring& key) const {
     if (!access) {
         return Value();
     }
-    PushStringKey(access.State(), key);
-    lua_rawget(access.State(), access.Table());
+    GetStringKey(access, key);
     return ToNativeValue(access.Host(), access.State(), -1);
 }
 
 std::wstring LuaTableHash::NextKey(const std::wstring& key) const {
-    TableAccess access{*m_table};
-    if (!access || !Exists(key)) {
-        return std::wstring();  // lua_next must only see keys the table holds
+    // By position in the keys FirstKey listed: the usual walk finds `key` at the cursor.
+    if (m_cursor >= m_keys.size() || m_keys[m_cursor] != key) {
+        const auto found = std::find(m_keys.begin(), m_keys.end(), key);
+        if (found == m_keys.end()) {
+            return std::wstring();
+        }
+        m_cursor = static_cast<std::size_t>(found - m_keys.begin());
     }
-    PushStringKey(access.State(), key);
-    return NextStringKey(access) ? ToWideString(access.State(), -1) : std::wstring();
+    ++m_cursor;
+    return m_cursor < m_keys.size() ? m_keys[m_cursor] : std::wstring();
 }
 
 void LuaTableHash::Replace(const std::wstring& key, const Value& item) {
     if (TableAccess access{*m_table}) {
-        PushStringKey(access.State(), key);
         PushNativeValue(access.Host(), access.State(), item);
-        lua_rawset(access.State(), access.Table());
+        SetStringKey(access, key);
     }
 }
 
 Value WrapLuaTable(HostState& host, lua_State* state, int index) {
     index = lua_absindex(state, index);
+    Detail::ReserveStack(state, 3);
     const bool sequence = IsSequence(state, index);
     lua_pushvalue(state, index);
     auto table = boost::make_shared<LuaReference>(host, state);

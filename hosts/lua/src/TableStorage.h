@@ -2,7 +2,9 @@
 
 // Lua tables handed to native code: an Array over a sequence, a Hash over any other table. Both
 // read and write the table itself (without metamethods), so native changes show in the script.
-// Array indexes 0..n-1 are the table's 1..n; hash keys are the table's string keys.
+// Array indexes 0..n-1 are the table's 1..n; hash keys are the table's string keys, as wide
+// text without loss (LuaText.h). Only the thread that runs the script may use them; on any
+// other they throw ScriptException.
 
 #include <VelmorandScript/VelmorandScript.h>
 
@@ -10,7 +12,9 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace VelmorandScript {
 namespace Lua {
@@ -39,7 +43,10 @@ private:
     boost::shared_ptr<LuaReference> m_table;
 };
 
-/// Keys are visited in the table's own (unspecified) order; non-string keys are skipped.
+/// FirstKey lists the table's string keys (non-string keys are skipped) and NextKey walks that
+/// list by position, in the table's own (unspecified) order, each key once. The empty key, when
+/// the table has one, comes last, where it reads like the end of the walk: to see it, walk
+/// Count() keys.
 class LuaTableHash : public IHashValue {
 public:
     explicit LuaTableHash(boost::shared_ptr<LuaReference> table) : m_table(std::move(table)) {}
@@ -53,7 +60,7 @@ public:
     void Insert(const std::wstring& key, const Value& item) override;
     bool IsEmpty() const override;
     Value Item(const std::wstring& key) const override;
-    /// "" after the last key, and for a key the table does not hold.
+    /// "" after the last key, and for a key FirstKey did not list.
     std::wstring NextKey(const std::wstring& key) const override;
     void Replace(const std::wstring& key, const Value& item) override;
 
@@ -61,6 +68,9 @@ public:
 
 private:
     boost::shared_ptr<LuaReference> m_table;
+    /// The keys FirstKey listed, and the position of the last key NextKey gave.
+    mutable std::vector<std::wstring> m_keys;
+    mutable std::size_t m_cursor = 0;
 };
 
 /// The array or hash wrapper over the table at `index`, as a Value of `IArray` or `IHash` that

@@ -2,6 +2,8 @@
 
 #include "HostState.h"
 #include "LuaReference.h"
+#include "LuaStep.h"
+#include "LuaText.h"
 #include "ObjectUserdata.h"
 #include "TableStorage.h"
 #include "WrapperRoutines.h"
@@ -57,14 +59,38 @@ bool FitsLong(lua_Integer number) {
 }
 
 std::wstring ToWideString(lua_State* state, int index) {
+    if (lua_type(state, index) != LUA_TSTRING) {
+        return std::wstring();  // lua_tolstring would turn a number into a string in place
+    }
     std::size_t length = 0;
     const char* text = lua_tolstring(state, index, &length);
-    return text != nullptr ? Common::ToWString(std::string(text, length)) : std::wstring();
+    return DecodeLuaText(text, length);
 }
 
 void PushWideString(lua_State* state, const std::wstring& text) {
-    const std::string utf8 = Common::ToUtf8(text);
-    lua_pushlstring(state, utf8.data(), utf8.size());
+    const std::string bytes = EncodeLuaText(text);
+    PushBytes(state, bytes.data(), bytes.size());
+}
+
+bool HasCallMetamethod(lua_State* state, int index) {
+    const int type = lua_type(state, index);
+    if (type != LUA_TTABLE && type != LUA_TUSERDATA) {
+        return false;
+    }
+    Detail::ReserveStack(state, 1);
+    lua_pushvalue(state, index);
+    int found = 0;
+    RunLuaStep(state, 1, 0, [&found](lua_State* L) {
+        found = luaL_getmetafield(L, 1, "__call") != LUA_TNIL;
+        return 0;
+    });
+    return found != 0;
+}
+
+Value ToCallableValue(HostState& host, lua_State* state, int index) {
+    Detail::ReserveStack(state, 1);
+    lua_pushvalue(state, index);
+    return Value(boost::make_shared<LuaReference>(host, state));
 }
 
 Value ToNativeValue(HostState& host, lua_State* state, int index) {
@@ -88,10 +114,8 @@ Value ToNativeValue(HostState& host, lua_State* state, int index) {
             const std::wstring value = ToWideString(state, index);
             return Value(&value);
         }
-        case LUA_TFUNCTION: {
-            lua_pushvalue(state, index);
-            return Value(boost::make_shared<LuaReference>(host, state));
-        }
+        case LUA_TFUNCTION:
+            return ToCallableValue(host, state, index);
         case LUA_TTABLE:
             return WrapLuaTable(host, state, index);
         case LUA_TUSERDATA:

@@ -24,7 +24,8 @@ Value ToNativeValue(HostState& host, lua_State* state, int index);
 bool FitsLong(lua_Integer number);
 
 /// Pushes a value in one of the wrapped forms: empty, bool, long, double, String, IObject or
-/// LuaReference. Throws ScriptException for any other type.
+/// LuaReference. Throws ScriptException for any other type. Like every push of the host, it
+/// needs one free stack slot and throws std::bad_alloc when Lua runs out of memory.
 void PushWrappedValue(lua_State* state, const Value& wrapped);
 
 /// Wraps a native value for the script and pushes it; an empty value becomes nil. Throws
@@ -38,10 +39,15 @@ void PushNativeValue(const boost::shared_ptr<IScriptContext>& context, lua_State
 /// host's pass-through and logging is off: what PushNativeValue would push, without a trip
 /// through WrapValue. False, with nothing pushed, for any other value.
 bool PushPlainNumber(lua_State* state, const Value& value);
-/// The Lua string at `index` as wide text (UTF-8 decoded).
+/// The Lua string at `index` as wide text (LuaText.h); "" for any other value.
 std::wstring ToWideString(lua_State* state, int index);
-/// Pushes wide text as a UTF-8 string.
+/// Pushes wide text as a Lua string (LuaText.h).
 void PushWideString(lua_State* state, const std::wstring& text);
+
+/// Whether the table or userdata at `index` can be called (has a __call metamethod).
+bool HasCallMetamethod(lua_State* state, int index);
+/// A reference to the value at `index`, which native code may call back (a LuaReference).
+Value ToCallableValue(HostState& host, lua_State* state, int index);
 
 }  // namespace Lua
 }  // namespace VelmorandScript

@@ -22,15 +22,19 @@
 /// - Native objects as userdata that share ownership of their wrapper (`IObject`). Two userdata
 ///   compare equal when they present the same native object.
 /// - Native arrays (`IArray`) as userdata of the class "VelmorandScript::Array": `#a`, `a[i]`
-///   (1-based), `ipairs(a)`, and the methods `count`, `item`, `add`, `insert`, `delete`,
+///   (1-based; a float with an integral value counts as that integer), `ipairs(a)` and
+///   `pairs(a)` (both in order), and the methods `count`, `item`, `add`, `insert`, `delete`,
 ///   `replace` and `clear` (indexes 1-based as well).
 /// - Lua values going to native code: nil as an empty value, booleans as `bool`, integers as
 ///   `long` when they fit 32 bits (otherwise `double`), floats as `double` (any number given
 ///   for a `double` argument becomes that `double` directly), strings as
-///   `std::wstring` (UTF-8 decoded), functions as an opaque reference a native function can hand
-///   to `CallScriptFunction`, sequences (tables with keys 1..n, and empty tables) as an `IArray`
-///   over the table, other tables as an `IHash` over their string keys. Both read and write the
-///   Lua table itself, and come back to Lua as that same table.
+///   `std::wstring` (UTF-8 decoded; a byte that is no part of valid UTF-8 becomes U+DC00 plus
+///   the byte, and back, so that any Lua string comes back unchanged), functions as an opaque
+///   reference a native function can hand to `CallScriptFunction` (so does a table or userdata with
+///   a `__call` metamethod given for a parameter of the type `Value`), sequences (tables with
+///   keys 1..n, and empty tables) as an `IArray` over the table, other tables as an `IHash` over
+///   their string keys. Both read and write the Lua table itself, and come back to Lua as that same
+///   table.
 /// - The library `velmorand`: `classes()`, `class(name)`, `on_event(f)`, `style_name(style)`.
 ///   The class, function and argument descriptors it returns have the properties `name`,
 ///   `style`, `script_type`, `default` (and a few more) and the methods `functions()` and
@@ -41,8 +45,15 @@
 /// end the script: `pcall`, `xpcall`, `coroutine.resume` and `coroutine.wrap` pass them on, and a
 /// cancel also stops a coroutine that runs nothing but Lua.
 ///
-/// One context runs on the thread that created it; it is not thread-safe, except that
-/// `CancelScript` may be called from a signal handler.
+/// One context runs on one thread at a time: the thread that created it or started its latest
+/// run. It is not thread-safe, except that `CancelScript` may be called from any thread or a
+/// signal handler, and that values the script handed to native code (functions, tables) may be
+/// released on any thread: the context frees them on its own thread, at its next call into
+/// native code.
+///
+/// Memory: when Lua runs out of memory (an embedder may cap it with lua_setallocf on
+/// GetLuaState()), the script gets the error "not enough memory"; the calls it was in pop their
+/// frames and release their native objects.
 
 #include <VelmorandScript/VelmorandScript.h>
 
@@ -125,8 +136,12 @@ public:
     void CancelScript() override;
     /// Whether CancelScript was called since the last run ended.
     bool IsCancelRequested() const override;
+    /// As ScriptContext::NotifyScript; an abort the handler asks for is also recorded, so that
+    /// the script ends even when native code catches the ScriptAbortException on its way.
+    bool NotifyScript(const std::wstring& text, EventType type) override;
     /// The Lua global of that name (read without metamethods), as a Value: see the file comment
-    /// for the types. An empty value for nil.
+    /// for the types. An empty value for nil. Like SetScriptVariable and InvokeScriptFunction,
+    /// it throws ScriptException on a thread other than the one that runs the script.
     Value GetScriptVariable(const std::wstring& name) override;
     /// Wraps the value (ConversionRegistry::WrapValue) and sets the Lua global of that name;
     /// an empty value sets nil. Throws ScriptException when the value has no wrapper.
@@ -144,6 +159,7 @@ public:
 private:
     LuaContext();
     RunResult RunLoadedChunk(int loadStatus, int argumentCount);
+    void CheckOwnThread() const;
 
     boost::shared_ptr<HostState> m_state;
 };

@@ -115,6 +115,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
 # Runtime dependencies come from the libraries themselves; the headers need Boost's.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libboost-dev (>= 1.74)")
+if(TARGET VelmorandLua)
+    # The Lua host's CMake target and pkg-config file hand Lua's headers on to embedders.
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", liblua5.4-dev")
+endif()
 # The shlibs file lists the linkable libraries only. CPack's own generator would take in every
 # shared object of the package, the dlopen-only sample module too, which has no soname by design.
 set(velmorand_shlibs_lines "")

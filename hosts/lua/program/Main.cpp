@@ -1,5 +1,5 @@
 // velmorand-lua: runs a Lua script against the classes of the sample module and of any further
-// application modules.
+// application modules. Modules stay loaded until the program ends (ModuleLoader.h says why).
 
 #include "ModuleLoader.h"
 
@@ -36,6 +36,7 @@ const char* const usage =
     "Options:\n"
     "  --module LIB          also load the application module LIB, a shared library that\n"
     "                        exports extern \"C\" void VelmorandRegisterModule(); repeatable\n"
+    "                        (a module registers once, and stays loaded until the end)\n"
     "  --no-default-module   do not load the sample module\n"
     "  --help                show this text and exit\n"
     "  --                    end of options\n"

@@ -124,9 +124,10 @@ void RegisterValueFunctions(Class& script) {
                 {In<IHash>(L"table", L"table"), Returns<IArray>(L"VelmorandScript::Array")},
                 [](const Value&, std::vector<Value>& arguments) {
                     const IHash& table = *CastTo<IHash>(&arguments[0], true);
+                    // Count() keys: an empty key reads like the end of the walk.
                     std::vector<std::wstring> keys;
-                    for (std::wstring key = table.FirstKey(); !key.empty();
-                         key = table.NextKey(key)) {
+                    std::wstring key = table.FirstKey();
+                    for (long i = table.Count(); i > 0; --i, key = table.NextKey(key)) {
                         keys.push_back(key);
                     }
                     std::sort(keys.begin(), keys.end());

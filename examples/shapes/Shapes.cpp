@@ -53,6 +53,12 @@ bool ParseColor(const std::wstring& text, Color& color) {
     return true;
 }
 
+std::atomic<long> Detail::LiveCounted::s_live{0};
+
+long CountLiveObjects() {
+    return Detail::LiveCounted::s_live.load();
+}
+
 Shape::Shape(std::wstring name) : m_name(std::move(name)), m_color{0, 0, 0}, m_x(0), m_y(0) {}
 
 Shape::~Shape() = default;

@@ -7,10 +7,27 @@
 #include <boost/enable_shared_from_this.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 namespace Shapes {
+
+/// How many shapes and canvases exist: lets hosts' tests check that scripts release them all.
+long CountLiveObjects();
+
+namespace Detail {
+/// Counts the objects of the class that derives from it.
+class LiveCounted {
+public:
+    LiveCounted() { ++s_live; }
+    LiveCounted(const LiveCounted&) { ++s_live; }
+    LiveCounted& operator=(const LiveCounted&) = default;
+    ~LiveCounted() { --s_live; }
+
+    static std::atomic<long> s_live;
+};
+}  // namespace Detail
 
 struct Color {
     unsigned char red;
@@ -27,7 +44,7 @@ std::wstring ColorToText(const Color& color);
 /// Reads a colour name ("red", "green", "blue", "black", "white", "yellow") or "#rrggbb".
 bool ParseColor(const std::wstring& text, Color& color);
 
-class Shape : public boost::enable_shared_from_this<Shape> {
+class Shape : public boost::enable_shared_from_this<Shape>, private Detail::LiveCounted {
 public:
     explicit Shape(std::wstring name);
     virtual ~Shape();
@@ -92,7 +109,7 @@ private:
 };
 
 /// An ordered collection of shapes.
-class Canvas {
+class Canvas : private Detail::LiveCounted {
 public:
     explicit Canvas(std::wstring title) : m_title(std::move(title)) {}
 

@@ -9,6 +9,7 @@
 
 #include <Common/Text.h>
 
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <sstream>
@@ -106,8 +107,10 @@ lua_Integer ArrayIndex(lua_State* state, int index) {
     int isInteger = 0;
     const lua_Integer position = lua_tointegerx(state, index, &isInteger);
     if (!isInteger) {
+        char number[64];
+        std::snprintf(number, sizeof number, LUA_NUMBER_FMT, lua_tonumber(state, index));
         throw ScriptException(L"Arrays are indexed by integers, not by " +
-                              std::to_wstring(lua_tonumber(state, index)) + L".");
+                              Common::ToWString(number) + L".");
     }
     return position - 1;
 }

@@ -1,0 +1,176 @@
+// Allocation failures at every point of a script that calls native functions of every kind:
+// Lua's own allocations (as when an embedder caps Lua's memory) and C++ allocations. At each
+// point the run must end cleanly (the script sees "not enough memory", or the point was
+// harmless), with no call frame left, no exception left current, every native object released
+// once the context closes, and no leak (LeakSanitizer, in the sanitizer build).
+
+#include <VelmorandScript/Lua/LuaHost.h>
+
+#include <lua.hpp>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace VelmorandScript {
+namespace Testing {
+void ArmAllocationFailure(std::size_t failingAllocation);
+bool DisarmAllocationFailure();
+}  // namespace Testing
+
+namespace Lua {
+namespace {
+
+// A std::string already, so that passing it allocates nothing.
+const std::string everyCallKind = R"(
+velmorand.on_event(function(kind, text) warned = (warned or 0) + 1 end)
+local circle = Shapes.Circle.new(2, "wheel")
+circle.Radius = 3
+local area = circle.Area + circle.X
+circle:Move(1, 2.5)
+circle:Scale(2.5)
+local text = circle:Describe() .. circle:Description() .. tostring(circle)
+pcall(circle.Rotate, circle)
+local unit = Shapes.Circle.Unit()
+local canvas = Shapes.Canvas.new("board")
+canvas:AddAll({circle, unit, Shapes.Rectangle.new(1, 2)})
+local names = canvas:Names()
+for i, shape in ipairs(canvas:Shapes()) do text = text .. shape.Name .. names[i] end
+canvas:ForEach(function(shape, i) return shape.Area end)
+canvas:Select(function(shape) return shape.Area > 3 end)
+pcall(canvas.ForEach, canvas, function() error({code = 1}) end)
+canvas:Restyle({color = "blue", prefix = "x"})
+local keys = Shapes.Script.Keys({a = 1, [""] = 2, ["\xff"] = 3})
+local list = {"x"}
+Shapes.Script.Append(list, canvas)
+pcall(Shapes.Script.Fail, "native failure")
+pcall(Shapes.Script.Int, "not a number")
+pcall(Shapes.Script.Int, function() end)
+local echoed = Shapes.Script.Echo("text \xff") .. Shapes.Script.Sum({1, 2.5})
+local co = coroutine.wrap(function() coroutine.yield(Shapes.Circle.new(1).Area) end)
+co()
+for _, f in ipairs(velmorand.class("Shapes::Circle"):functions()) do text = text .. f.name end
+local numbers = Shapes.Script.Range(3)
+numbers[4] = 4
+for i, n in pairs(numbers) do area = area + n end
+)";
+
+// Lua's allocator, failing every allocation from the armed one on, as a capped heap does.
+// Shrinking never fails: Lua relies on it.
+struct LuaAllocationCap {
+    lua_Alloc original = nullptr;
+    void* originalData = nullptr;
+    std::size_t count = 0;
+    std::size_t failing = 0;  // 0: disarmed
+    bool triggered = false;
+
+    static void* Allocate(void* data, void* block, std::size_t oldSize, std::size_t newSize) {
+        auto& cap = *static_cast<LuaAllocationCap*>(data);
+        const bool grows = newSize != 0 && (block == nullptr || newSize > oldSize);
+        if (grows && cap.failing != 0 && ++cap.count >= cap.failing) {
+            cap.triggered = true;
+            return nullptr;
+        }
+        return cap.original(cap.originalData, block, oldSize, newSize);
+    }
+};
+
+long (*g_liveObjects)() = nullptr;
+const std::string chunkName = "every call kind";
+
+class AllocationFailureTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        StandardConversions::RegisterDataConversions();
+        RegisterHostRoutines();
+        void* module = dlopen(VELMORAND_SAMPLE_MODULE, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << dlerror();
+        reinterpret_cast<void (*)()>(dlsym(module, "VelmorandRegisterModule"))();
+        g_liveObjects = reinterpret_cast<long (*)()>(dlsym(module, "VelmorandShapesLiveObjects"));
+        ASSERT_NE(g_liveObjects, nullptr);
+        ClassRegistry::GetInstance().CheckClasses();
+    }
+
+    // What every point must leave: the run ended as it may, no frame, no current exception,
+    // and, once the context is gone, no native object.
+    static void CheckPoint(std::size_t point, const RunResult& result,
+                           boost::shared_ptr<LuaContext>& context) {
+        if (result.status != RunStatus::Succeeded) {
+            EXPECT_NE(result.message.find("not enough memory"), std::string::npos)
+                << "point " << point << ": " << result.message;
+        }
+        EXPECT_FALSE(context->GetScriptCall()) << "point " << point << " left a frame";
+        EXPECT_FALSE(std::current_exception()) << "point " << point << " left an exception";
+        context.reset();
+        EXPECT_EQ(g_liveObjects(), 0) << "point " << point << " kept native objects alive";
+    }
+
+    static void ExpectNoLeak() {
+#if defined(__SANITIZE_ADDRESS__)
+        EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0);
+#endif
+    }
+};
+
+TEST_F(AllocationFailureTest, ScriptRunsCleanlyWithoutFailures) {
+    auto context = LuaContext::Create();
+    const RunResult result = context->RunString(everyCallKind, chunkName);
+    EXPECT_EQ(result.status, RunStatus::Succeeded) << result.message;
+    CheckPoint(0, result, context);
+}
+
+TEST_F(AllocationFailureTest, EveryFailingLuaAllocationEndsTheRunWithNothingLeft) {
+    std::size_t points = 0;
+    for (std::size_t point = 1;; ++point) {
+        auto context = LuaContext::Create();
+        LuaAllocationCap cap;
+        lua_State* state = context->GetLuaState();
+        cap.original = lua_getallocf(state, &cap.originalData);
+        lua_setallocf(state, &LuaAllocationCap::Allocate, &cap);
+        cap.failing = point;
+        const RunResult result = context->RunString(everyCallKind, chunkName);
+        cap.failing = 0;  // closing may allocate freely
+        const bool triggered = cap.triggered;
+        CheckPoint(point, result, context);
+        if (!triggered) {
+            EXPECT_EQ(result.status, RunStatus::Succeeded) << result.message;
+            break;
+        }
+        ++points;
+    }
+    EXPECT_GT(points, 100u);
+    std::printf("%zu points\n", points);
+    ExpectNoLeak();
+}
+
+TEST_F(AllocationFailureTest, EveryFailingNativeAllocationEndsTheRunWithNothingLeft) {
+    std::size_t points = 0;
+    for (std::size_t point = 1;; ++point) {
+        auto context = LuaContext::Create();
+        Testing::ArmAllocationFailure(point);
+        const RunResult result = context->RunString(everyCallKind, chunkName);
+        const bool triggered = Testing::DisarmAllocationFailure();
+        CheckPoint(point, result, context);
+        if (!triggered) {
+            EXPECT_EQ(result.status, RunStatus::Succeeded) << result.message;
+            break;
+        }
+        ++points;
+    }
+    EXPECT_GT(points, 100u);
+    std::printf("%zu points\n", points);
+    ExpectNoLeak();
+}
+
+}  // namespace
+}  // namespace Lua
+}  // namespace VelmorandScript

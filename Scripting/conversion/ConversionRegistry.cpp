@@ -1,5 +1,7 @@
 #include <VelmorandScript/Conversion.h>
 
+#include <mutex>
+#include <shared_mutex>
 #include <stdexcept>
 #include <string>
 
@@ -31,7 +33,11 @@ ConversionRegistry& ConversionRegistry::GetInstance() {
 
 ConversionRegistry::ConversionRegistry() : m_categories{nullptr, nullptr} {}
 
-ConversionRegistry::ConversionRegistry(const ConversionRegistry& other) = default;
+ConversionRegistry::ConversionRegistry(const ConversionRegistry& other)
+    : m_conversions(other.m_conversions),
+      m_intermediateTypes(other.m_intermediateTypes),
+      m_wrappers(other.CopyWrappers()),
+      m_categories{other.m_categories[0], other.m_categories[1]} {}
 
 ConversionRegistry::~ConversionRegistry() = default;
 
@@ -46,12 +52,29 @@ void ConversionRegistry::RegisterIntermediateConversionDataType(const DataType& 
 
 void ConversionRegistry::RegisterDataWrapperRoutine(const DataType& type,
                                                     ConversionRoutine routine) {
-    m_wrappers.emplace(type, routine);
+    AddWrapper(type, routine);
 }
 
 ConversionRoutine ConversionRegistry::GetWrapperRoutine(const DataType& type) const {
-    const WrapperTable::const_iterator found = m_wrappers.find(type);
+    const WrapperTable::const_iterator found = FindWrapper(type);
     return found == m_wrappers.end() ? nullptr : found->second;
+}
+
+ConversionRegistry::WrapperTable ConversionRegistry::CopyWrappers() const {
+    const std::shared_lock<std::shared_mutex> reading(m_wrapperLock);
+    return m_wrappers;
+}
+
+ConversionRegistry::WrapperTable::const_iterator ConversionRegistry::FindWrapper(
+    const DataType& type) const {
+    const std::shared_lock<std::shared_mutex> reading(m_wrapperLock);
+    return m_wrappers.find(type);
+}
+
+ConversionRegistry::WrapperTable::const_iterator ConversionRegistry::AddWrapper(
+    const DataType& type, ConversionRoutine routine) const {
+    const std::unique_lock<std::shared_mutex> writing(m_wrapperLock);
+    return m_wrappers.emplace(type, routine).first;
 }
 
 void ConversionRegistry::RegisterCategoricalObjectWrapperRoutine(ObjectCategory category,

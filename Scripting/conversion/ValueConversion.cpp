@@ -18,13 +18,13 @@ const DataType& ValueDataType() {
 bool ConversionRegistry::ConvertValue(const DataType& target,
                                       boost::shared_ptr<IScriptContext> context, Value& value,
                                       bool throwIfNoConversion) const {
-    const ConversionTable::const_iterator direct = FindDirectConversion(value.GetType(), target);
-    if (direct != m_conversions.end()) {
+    const ConversionTable::value_type* const direct = FindDirectConversion(value.GetType(), target);
+    if (direct != nullptr) {
         if (IsScripLoggingEnabled()) {
             Detail::WriteLogLine(L"Converting Value %1 from %2 to %3", value.Dump(true),
                                  value.GetTypeName(), target.GetName());
         }
-        ConvertData(direct, std::move(context), value);
+        ConvertData(direct->second, std::move(context), value);
         return true;
     }
     if (target == ValueDataType()) {
@@ -56,27 +56,27 @@ bool ConversionRegistry::ConvertValueIndirectly(const DataType& target,
     return false;
 }
 
-ConversionRegistry::ConversionTable::const_iterator ConversionRegistry::FindDirectConversion(
+const ConversionRegistry::ConversionTable::value_type* ConversionRegistry::FindDirectConversion(
     const DataType& from, const DataType& to) const {
     const std::type_info& fromType = from.GetTypeInfo();
     const std::type_info& toType = to.GetTypeInfo();
-    if (const ConversionTable::const_iterator* recent =
-            m_recentConversions.Find(fromType, toType)) {
-        return *recent;
+    if (const ConversionTable::value_type* recent = m_recentConversions.Find(fromType, toType)) {
+        return recent;
     }
     const ConversionTable::const_iterator found = m_conversions.find(std::make_pair(from, to));
     // Only hits are remembered: a missing conversion may be registered later.
-    if (found != m_conversions.end()) {
-        m_recentConversions.Remember(fromType, toType, found);
+    if (found == m_conversions.end()) {
+        return nullptr;
     }
-    return found;
+    m_recentConversions.Remember(fromType, toType, *found);
+    return &*found;
 }
 
-void ConversionRegistry::ConvertData(ConversionTable::const_iterator conversion,
+void ConversionRegistry::ConvertData(ConversionRoutine routine,
                                      boost::shared_ptr<IScriptContext> context, Value& value) {
     // The value is replaced only once the routine has returned, so a throwing routine leaves it
     // as it was.
-    value = conversion->second(value, std::move(context));
+    value = routine(value, std::move(context));
 }
 
 }  // namespace VelmorandScript

@@ -14,7 +14,7 @@ bool ConversionRegistry::WrapValue(boost::shared_ptr<IScriptContext> context, Va
         if (!FindDataConversion(value, conversion, wrapper)) {
             return false;
         }
-        ConvertData(conversion, context, value);
+        ConvertData(conversion->second, context, value);
     }
     value = wrapper->second(value, std::move(context));
     return true;
@@ -25,7 +25,7 @@ ConversionRegistry::WrapperTable::const_iterator ConversionRegistry::FindDataWra
     const bool logging = IsScripLoggingEnabled();
     if (value.IsVector()) {
         // Arrays are wrapped only by the array wrapper, whatever else their types have.
-        const WrapperTable::const_iterator arrayWrapper = m_wrappers.find(DataType(typeid(IArray)));
+        const WrapperTable::const_iterator arrayWrapper = FindWrapper(DataType(typeid(IArray)));
         if (logging) {
             Detail::WriteLogLine(L"Wrapping Value %1 using array wrapper for derived type %2",
                                  value.Dump(true), value.GetDerivedTypeName());
@@ -34,7 +34,7 @@ ConversionRegistry::WrapperTable::const_iterator ConversionRegistry::FindDataWra
     }
 
     const DataType& derivedType = value.GetDerivedType();
-    const WrapperTable::const_iterator derived = m_wrappers.find(derivedType);
+    const WrapperTable::const_iterator derived = FindWrapper(derivedType);
     if (derived != m_wrappers.end()) {
         if (logging) {
             Detail::WriteLogLine(L"Wrapping Value %1 using wrapper for derived type %2",
@@ -43,7 +43,7 @@ ConversionRegistry::WrapperTable::const_iterator ConversionRegistry::FindDataWra
         return derived;
     }
 
-    const WrapperTable::const_iterator declared = m_wrappers.find(value.GetType());
+    const WrapperTable::const_iterator declared = FindWrapper(value.GetType());
     if (declared != m_wrappers.end()) {
         if (logging) {
             Detail::WriteLogLine(
@@ -52,7 +52,7 @@ ConversionRegistry::WrapperTable::const_iterator ConversionRegistry::FindDataWra
                 value.Dump(true), value.GetTypeName(), value.GetDerivedTypeName());
         }
         // Later values of the derived type then find the wrapper in one lookup.
-        m_wrappers.emplace(derivedType, declared->second);
+        AddWrapper(derivedType, declared->second);
         return declared;
     }
 
@@ -78,7 +78,7 @@ ConversionRegistry::CreateObjectWrapperRoutineIfClassInstance(const Value& value
         Detail::WriteLogLine(L"Using and registering generic wrapper for Value %1 of type %2",
                              value.Dump(true), value.GetDerivedTypeName());
     }
-    return m_wrappers.emplace(value.GetDerivedType(), generic).first;
+    return AddWrapper(value.GetDerivedType(), generic);
 }
 
 bool ConversionRegistry::FindDataConversion(const Value& value,
@@ -95,7 +95,7 @@ bool ConversionRegistry::FindDataConversion(const Value& value,
         if (order > 0) {
             break;
         }
-        const WrapperTable::const_iterator found = m_wrappers.find(entry->first.second);
+        const WrapperTable::const_iterator found = FindWrapper(entry->first.second);
         if (found != m_wrappers.end()) {
             conversion = entry;
             wrapper = found;

@@ -10,20 +10,11 @@
 
 namespace VelmorandScript {
 
-namespace {
-
-// Plain bools: constant-initialised, so both are false before any code of the library runs.
-bool s_loggingComputed = false;
-bool s_loggingEnabled = false;
-
-}  // namespace
-
 bool IsScripLoggingEnabled() {
-    if (!s_loggingComputed) {
-        s_loggingComputed = true;
-        s_loggingEnabled = std::getenv("ENABLE_SCRIPT_LOGGING") != nullptr;
-    }
-    return s_loggingEnabled;
+    // Read once, on first use, by whichever thread asks first; the others wait for that read.
+    // Once set, asking costs one load and a branch.
+    static const bool enabled = std::getenv("ENABLE_SCRIPT_LOGGING") != nullptr;
+    return enabled;
 }
 
 void DebugLog(const std::wstring& message, long indent, long /*reserved*/, bool newLine,

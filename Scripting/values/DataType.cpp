@@ -9,14 +9,33 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <utility>
 
 namespace VelmorandScript {
 
 namespace {
 
-typedef std::map<DataType, std::wstring> NameCache;
+/// One script-readable name per distinct type, shared by every DataType that names it. Types
+/// may be named on several threads at once; names are only ever added, and a name stays where
+/// it is, so a pointer to one stays valid without the lock.
+struct NameCache {
+    std::shared_mutex lock;
+    std::map<DataType, std::wstring> names;
 
-/// One script-readable name per distinct type, shared by every DataType that names it.
+    const std::wstring* Find(const DataType& type) {
+        const std::shared_lock<std::shared_mutex> reading(lock);
+        const auto found = names.find(type);
+        return found != names.end() ? &found->second : nullptr;
+    }
+    /// The name entered first for the type: another thread may have entered it meanwhile.
+    const std::wstring* Add(const DataType& type, std::wstring name) {
+        const std::unique_lock<std::shared_mutex> writing(lock);
+        return &names.emplace(type, std::move(name)).first->second;
+    }
+};
+
 NameCache& GetNameCache() {
     static NameCache cache;
     return cache;
@@ -38,20 +57,21 @@ std::wstring ReadableName(const std::type_info& type) {
 }  // namespace
 
 const std::wstring& DataType::GetNameRef() const {
-    if (!m_name) {
+    if (!m_name.load(std::memory_order_acquire)) {
         LookUpName();
     }
-    return *m_name;
+    return *m_name.load(std::memory_order_acquire);
 }
 
 std::wstring DataType::LookUpName() const {
     NameCache& cache = GetNameCache();
-    NameCache::iterator entry = cache.find(*this);
-    if (entry == cache.end()) {
-        entry = cache.emplace(*this, ProcessForSubstitution(*m_type)).first;
+    const std::wstring* name = cache.Find(*this);
+    if (!name) {
+        // Built outside the lock: demangling is slow, and the message table may be consulted.
+        name = cache.Add(*this, ProcessForSubstitution(*m_type));
     }
-    m_name = &entry->second;
-    return entry->second;
+    m_name.store(name, std::memory_order_release);
+    return *name;
 }
 
 std::wstring DataType::ProcessForSubstitution(const std::type_info& type) {

@@ -17,14 +17,17 @@ namespace Detail {
 
 namespace {
 
-// AddressSanitizer finds a use of a released holder only when the block goes back to the heap.
-// GCC announces it with __SANITIZE_ADDRESS__, clang through __has_feature.
+// AddressSanitizer finds a use of a released holder only when the block goes back to the heap,
+// and ThreadSanitizer forgets a block's past accesses only there: a block recycled on another
+// thread would carry its former owner's accesses into the new holder, or hide a race on a
+// released one. GCC announces them with __SANITIZE_ADDRESS__ and __SANITIZE_THREAD__, clang
+// through __has_feature.
 #if defined(__has_feature)
-#define VELMORAND_ADDRESS_SANITIZER __has_feature(address_sanitizer)
+#define VELMORAND_CHECKED_HEAP (__has_feature(address_sanitizer) || __has_feature(thread_sanitizer))
 #else
-#define VELMORAND_ADDRESS_SANITIZER 0
+#define VELMORAND_CHECKED_HEAP 0
 #endif
-#if defined(__SANITIZE_ADDRESS__) || VELMORAND_ADDRESS_SANITIZER
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || VELMORAND_CHECKED_HEAP
 constexpr bool kRecycle = false;
 #else
 constexpr bool kRecycle = true;

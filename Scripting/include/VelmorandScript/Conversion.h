@@ -11,10 +11,12 @@
 #include <boost/shared_ptr.hpp>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
+#include <shared_mutex>
 #include <typeinfo>
 #include <utility>
 
@@ -101,8 +103,16 @@ private:
     /// type_info, so that a repeated conversion skips the comparisons of type names. Entries of
     /// the conversion table are never removed or replaced, so a remembered entry stays right.
     /// A copy remembers nothing: its entries would belong to another table.
+    ///
+    /// Conversions may run on several threads at once. Each slot is one atomic pointer to a
+    /// table entry, whose key names the pair it converts, so a reader sees a whole entry and
+    /// checks that it is the pair it asked for: a slot overwritten for another pair is a miss,
+    /// never another pair's routine. Only entries whose key holds the very type_info objects
+    /// asked for are remembered, since the check compares those addresses.
     class RecentConversions {
     public:
+        typedef ConversionTable::value_type Entry;
+
         RecentConversions() { Clear(); }
         RecentConversions(const RecentConversions&) { Clear(); }
         RecentConversions& operator=(const RecentConversions&) {
@@ -111,45 +121,55 @@ private:
         }
 
         /// The remembered entry for (from, to), or null.
-        const ConversionTable::const_iterator* Find(const std::type_info& from,
-                                                    const std::type_info& to) const {
-            const Slot& slot = m_slots[SlotOf(from, to)];
-            return slot.from == &from && slot.to == &to ? &slot.entry : nullptr;
+        const Entry* Find(const std::type_info& from, const std::type_info& to) const {
+            const Entry* const entry = m_slots[SlotOf(from, to)].load(std::memory_order_acquire);
+            return entry != nullptr && Converts(*entry, from, to) ? entry : nullptr;
         }
-        void Remember(const std::type_info& from, const std::type_info& to,
-                      ConversionTable::const_iterator entry) {
-            m_slots[SlotOf(from, to)] = Slot{&from, &to, entry};
+        void Remember(const std::type_info& from, const std::type_info& to, const Entry& entry) {
+            if (Converts(entry, from, to)) {
+                m_slots[SlotOf(from, to)].store(&entry, std::memory_order_release);
+            }
         }
 
     private:
-        struct Slot {
-            const std::type_info* from;
-            const std::type_info* to;
-            ConversionTable::const_iterator entry;
-        };
         static constexpr std::size_t kSlotCount = 64;
 
+        static bool Converts(const Entry& entry, const std::type_info& from,
+                             const std::type_info& to) {
+            return &entry.first.first.GetTypeInfo() == &from &&
+                   &entry.first.second.GetTypeInfo() == &to;
+        }
         static std::size_t SlotOf(const std::type_info& from, const std::type_info& to) {
             // type_info objects are 8-byte aligned: the low bits carry nothing.
             const std::size_t a = reinterpret_cast<std::uintptr_t>(&from) >> 3;
             const std::size_t b = reinterpret_cast<std::uintptr_t>(&to) >> 3;
             return (a * 31 + b) % kSlotCount;
         }
-        void Clear() { m_slots.fill(Slot{nullptr, nullptr, ConversionTable::const_iterator()}); }
+        void Clear() {
+            for (std::atomic<const Entry*>& slot : m_slots) {
+                slot.store(nullptr, std::memory_order_relaxed);
+            }
+        }
 
-        std::array<Slot, kSlotCount> m_slots;
+        std::array<std::atomic<const Entry*>, kSlotCount> m_slots;
     };
 
     ConversionRegistry();
 
     ConversionRoutine GetCategoricalObjectWrapperRoutine(ObjectCategory category) const;
-    /// The conversion table's entry for (from, to), or its end.
-    ConversionTable::const_iterator FindDirectConversion(const DataType& from,
-                                                         const DataType& to) const;
+    /// The conversion table's entry for (from, to), or null.
+    const ConversionTable::value_type* FindDirectConversion(const DataType& from,
+                                                            const DataType& to) const;
     bool ConvertValueIndirectly(const DataType& target, boost::shared_ptr<IScriptContext> context,
                                 Value& value, bool throwIfNoConversion) const;
-    static void ConvertData(ConversionTable::const_iterator conversion,
-                            boost::shared_ptr<IScriptContext> context, Value& value);
+    static void ConvertData(ConversionRoutine routine, boost::shared_ptr<IScriptContext> context,
+                            Value& value);
+    /// A copy of the wrapper table, taken under its lock.
+    WrapperTable CopyWrappers() const;
+    /// The wrapper table's entry for the type, or its end; under the table's reader lock.
+    WrapperTable::const_iterator FindWrapper(const DataType& type) const;
+    /// Enters the routine for the type unless the type has one; the entry of the type either way.
+    WrapperTable::const_iterator AddWrapper(const DataType& type, ConversionRoutine routine) const;
     WrapperTable::const_iterator FindDataWrapperForData(const Value& value) const;
     WrapperTable::const_iterator CreateObjectWrapperRoutineIfClassInstance(
         const Value& value) const;
@@ -158,7 +178,11 @@ private:
 
     ConversionTable m_conversions;
     std::set<DataType> m_intermediateTypes;
+    /// Wrapping adds entries (the wrappers it found for derived types), and may run on several
+    /// threads at once: every find and insertion takes m_wrapperLock. Entries are never removed
+    /// or changed, so an iterator stays valid without it.
     mutable WrapperTable m_wrappers;
+    mutable std::shared_mutex m_wrapperLock;
     ConversionRoutine m_categories[2];
     mutable RecentConversions m_recentConversions;
 };

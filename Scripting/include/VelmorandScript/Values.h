@@ -10,6 +10,7 @@
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <map>
@@ -36,9 +37,14 @@ public:
     /// The identity of `type`; the name is looked up on first use.
     explicit DataType(const std::type_info& type) : m_type(&type), m_name(nullptr) {}
     /// Copies the identity (and the cached name, if any).
-    DataType(const DataType& other) = default;
+    DataType(const DataType& other)
+        : m_type(other.m_type), m_name(other.m_name.load(std::memory_order_acquire)) {}
     /// Copies the identity (and the cached name, if any).
-    DataType& operator=(const DataType& other) = default;
+    DataType& operator=(const DataType& other) {
+        m_type = other.m_type;
+        m_name.store(other.m_name.load(std::memory_order_acquire), std::memory_order_release);
+        return *this;
+    }
     ~DataType() = default;
 
     /// -1, 0 or +1: the run-time type names compared byte by byte as unsigned bytes, a shorter
@@ -61,7 +67,10 @@ public:
         return (result > 0) - (result < 0);
     }
     /// The script-readable name, built once per type in the process.
-    std::wstring GetName() const { return m_name ? *m_name : LookUpName(); }
+    std::wstring GetName() const {
+        const std::wstring* const name = m_name.load(std::memory_order_acquire);
+        return name ? *name : LookUpName();
+    }
     /// The same name without a copy; valid until the library is unloaded.
     const std::wstring& GetNameRef() const;
     /// The run-time type this DataType stands for.
@@ -79,8 +88,10 @@ private:
     static std::wstring ProcessForSubstitution(const std::type_info& type);
 
     const std::type_info* m_type;
-    /// Points into the process-wide name cache once the name was asked for.
-    mutable const std::wstring* m_name;
+    /// Points into the process-wide name cache once the name was asked for. Atomic, because
+    /// one DataType (a registry key, the type of a shared holder) may be named on several
+    /// threads at once; on this platform its loads and stores are plain moves.
+    mutable std::atomic<const std::wstring*> m_name;
 };
 
 namespace Detail {

@@ -45,15 +45,16 @@ T ForNotice(T number) {
     return number;
 }
 
-/// Rules E and U: the native conversion, neither tested nor reported.
+/// The native conversion, neither tested nor reported: for pairs whose way back always restores
+/// the source, and for double to float, whose rounding the script expects.
 template <class From, class To>
 Value ConvertUntested(const Value& source, boost::shared_ptr<IScriptContext> /*context*/) {
     const To result = Detail::ConvertNumber<To>(ReadNumber<From>(source));
     return Value(&result);
 }
 
-/// Rule K: the native conversion, with a warning to the script when converting back does not
-/// restore the source (a NaN source never compares equal, so it is always reported).
+/// The precision-tested conversion: the native one, with a warning to the script when converting
+/// back does not restore the source (a NaN source never compares equal, so it is always reported).
 template <class From, class To>
 Value ConvertTested(const Value& source, boost::shared_ptr<IScriptContext> context) {
     const From original = ReadNumber<From>(source);
@@ -67,7 +68,7 @@ Value ConvertTested(const Value& source, boost::shared_ptr<IScriptContext> conte
     return Value(&result);
 }
 
-/// Rule P: a string parsed as a number; integers in base 10.
+/// String to a number: the whole text parsed as one number; integers in base 10.
 template <class To>
 Value ParseString(const Value& source, boost::shared_ptr<IScriptContext> /*context*/) {
     // Read in place: the routine is registered for String sources only, and the text is not
@@ -86,7 +87,7 @@ Value ParseString(const Value& source, boost::shared_ptr<IScriptContext> /*conte
     return Value(&result);
 }
 
-/// Rule T: a number as the formatter writes it.
+/// A number to String: the number as the formatter writes it.
 template <class From>
 Value FormatNumber(const Value& source, boost::shared_ptr<IScriptContext> /*context*/) {
     Common::CfxFormat format;
@@ -95,19 +96,23 @@ Value FormatNumber(const Value& source, boost::shared_ptr<IScriptContext> /*cont
     return Value(&text);
 }
 
-/// Rule N: a DataType as its script-readable name.
+/// A DataType to String: its script-readable name.
 Value NameDataType(const Value& source, boost::shared_ptr<IScriptContext> /*context*/) {
     const std::wstring name = GetAs<DataType>(source).GetName();
     return Value(&name);
 }
 
-/// Rule O: the same wrapper seen as an IObject; a null array stays null.
+/// An IArray to an IObject: the same wrapper seen as an IObject; a null array stays null.
 Value ArrayAsObject(const Value& source, boost::shared_ptr<IScriptContext> /*context*/) {
     const IObject* object = CastTo<IArray>(&source, false);
     return Value(object);
 }
 
-enum class Rule { Exact, Tested, Untested };
+/// How one direction of a number pair converts: Exact, when converting back always restores the
+/// source (the same bit pattern among the 32-bit integers, between the two character types, float
+/// to double); Tested, when it may lose something and the script is warned if it does; Untested,
+/// for double to float, which rounds without a warning.
+enum Rule { Exact, Tested, Untested };
 
 template <class From, class To, Rule rule>
 void Register(ConversionRegistry& registry) {
@@ -138,48 +143,49 @@ void RegisterStringPair(ConversionRegistry& registry) {
 }  // namespace
 
 void StandardConversions::RegisterDataConversions() {
-    constexpr Rule E = Rule::Exact;
-    constexpr Rule K = Rule::Tested;
-    constexpr Rule U = Rule::Untested;
     ConversionRegistry& registry = ConversionRegistry::GetInstance();
 
-    // The numbers, bool and the characters, row by row of the upper half of the table.
-    RegisterPair<long, unsigned long, E, E>(registry);
-    RegisterPair<long, int, E, E>(registry);
-    RegisterPair<long, unsigned int, E, E>(registry);
-    RegisterPair<long, double, K, K>(registry);
-    RegisterPair<long, float, K, K>(registry);
-    RegisterPair<long, bool, K, K>(registry);
-    RegisterPair<long, unsigned char, K, K>(registry);
-    RegisterPair<long, char, K, K>(registry);
+    // The numbers, bool and the characters: each type with every type after it in this order
+    // (long, unsigned long, int, unsigned int, double, float, bool, unsigned char, char) that
+    // it converts to, first that way, then back. The integers convert to every other type, the
+    // floating-point types to the integers and each other, bool and the characters to the
+    // integers and each other.
+    RegisterPair<long, unsigned long, Exact, Exact>(registry);
+    RegisterPair<long, int, Exact, Exact>(registry);
+    RegisterPair<long, unsigned int, Exact, Exact>(registry);
+    RegisterPair<long, double, Tested, Tested>(registry);
+    RegisterPair<long, float, Tested, Tested>(registry);
+    RegisterPair<long, bool, Tested, Tested>(registry);
+    RegisterPair<long, unsigned char, Tested, Tested>(registry);
+    RegisterPair<long, char, Tested, Tested>(registry);
 
-    RegisterPair<unsigned long, int, E, E>(registry);
-    RegisterPair<unsigned long, unsigned int, E, E>(registry);
-    RegisterPair<unsigned long, double, K, K>(registry);
-    RegisterPair<unsigned long, float, K, K>(registry);
-    RegisterPair<unsigned long, bool, K, K>(registry);
-    RegisterPair<unsigned long, unsigned char, K, K>(registry);
-    RegisterPair<unsigned long, char, K, K>(registry);
+    RegisterPair<unsigned long, int, Exact, Exact>(registry);
+    RegisterPair<unsigned long, unsigned int, Exact, Exact>(registry);
+    RegisterPair<unsigned long, double, Tested, Tested>(registry);
+    RegisterPair<unsigned long, float, Tested, Tested>(registry);
+    RegisterPair<unsigned long, bool, Tested, Tested>(registry);
+    RegisterPair<unsigned long, unsigned char, Tested, Tested>(registry);
+    RegisterPair<unsigned long, char, Tested, Tested>(registry);
 
-    RegisterPair<int, unsigned int, E, E>(registry);
-    RegisterPair<int, double, K, K>(registry);
-    RegisterPair<int, float, K, K>(registry);
-    RegisterPair<int, bool, K, K>(registry);
-    RegisterPair<int, unsigned char, K, K>(registry);
-    RegisterPair<int, char, K, K>(registry);
+    RegisterPair<int, unsigned int, Exact, Exact>(registry);
+    RegisterPair<int, double, Tested, Tested>(registry);
+    RegisterPair<int, float, Tested, Tested>(registry);
+    RegisterPair<int, bool, Tested, Tested>(registry);
+    RegisterPair<int, unsigned char, Tested, Tested>(registry);
+    RegisterPair<int, char, Tested, Tested>(registry);
 
-    RegisterPair<unsigned int, double, K, K>(registry);
-    RegisterPair<unsigned int, float, K, K>(registry);
-    RegisterPair<unsigned int, bool, K, K>(registry);
-    RegisterPair<unsigned int, unsigned char, K, K>(registry);
-    RegisterPair<unsigned int, char, K, K>(registry);
+    RegisterPair<unsigned int, double, Tested, Tested>(registry);
+    RegisterPair<unsigned int, float, Tested, Tested>(registry);
+    RegisterPair<unsigned int, bool, Tested, Tested>(registry);
+    RegisterPair<unsigned int, unsigned char, Tested, Tested>(registry);
+    RegisterPair<unsigned int, char, Tested, Tested>(registry);
 
-    RegisterPair<double, float, U, E>(registry);
+    RegisterPair<double, float, Untested, Exact>(registry);
 
-    RegisterPair<bool, unsigned char, K, K>(registry);
-    RegisterPair<bool, char, K, K>(registry);
+    RegisterPair<bool, unsigned char, Tested, Tested>(registry);
+    RegisterPair<bool, char, Tested, Tested>(registry);
 
-    RegisterPair<unsigned char, char, E, E>(registry);
+    RegisterPair<unsigned char, char, Exact, Exact>(registry);
 
     // The numbers and their text.
     RegisterStringPair<long>(registry);

@@ -213,15 +213,14 @@ TEST(ClassRegistryTest, FirstRegistrationWinsTypesFindOwnClassChecksRunInNameOrd
 TEST(ClassTest, InheritedLookupSeesABaseAssignedOver) {
     const auto base = RegisterClass<70>(L"AssignedBase");
     const auto derived = RegisterClass<71>(L"AssignedDerived", L"AssignedBase");
+    const auto replacement = MakeClass<70>(L"AssignedBase");
     const auto before = MakeFunction(L"Act", InstanceStyle);
+    const auto after = MakeFunction(L"Act", InstanceStyle);
     base->AddFunction(before);
+    replacement->AddFunction(after);  // before the lookups: an addition forgets them too
     // The first lookup resolves the base, the second remembers what the base found.
     ASSERT_EQ(derived->FindFunction(L"Act", InstanceStyle, nullptr), before);
     ASSERT_EQ(derived->FindFunction(L"Act", InstanceStyle, nullptr), before);
-
-    const auto replacement = MakeClass<70>(L"AssignedBase");
-    const auto after = MakeFunction(L"Act", InstanceStyle);
-    replacement->AddFunction(after);
     *base = *replacement;
     EXPECT_EQ(derived->FindFunction(L"Act", InstanceStyle, nullptr), after);
 }

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -63,6 +64,34 @@ local numbers = Shapes.Script.Range(3)
 numbers[4] = 4
 for i, n in pairs(numbers) do area = area + n end
 )";
+
+// Runs first, in a process of its own under ctest: the host's registrations are process-wide.
+TEST(HostRegistrationTest, RegistrationThatFailedHalfWayIsCompletedByTheNextCall) {
+    StandardConversions::RegisterDataConversions();
+    // Each call fails one allocation later than the one before, until one gets through.
+    std::size_t failures = 0;
+    for (std::size_t point = 1;; ++point) {
+        Testing::ArmAllocationFailure(point);
+        try {
+            RegisterHostRoutines();
+        } catch (const std::bad_alloc&) {
+            ++failures;
+        }
+        if (!Testing::DisarmAllocationFailure()) {
+            break;
+        }
+    }
+    EXPECT_GT(failures, 10u);
+    for (const wchar_t* name : {L"VelmorandScript::Array", L"VelmorandScript::Class",
+                                L"VelmorandScript::Function", L"VelmorandScript::Argument"}) {
+        EXPECT_TRUE(ClassRegistry::GetInstance().FindClassByScriptName(name)) << name;
+    }
+    ClassRegistry::GetInstance().CheckClasses();
+    auto context = LuaContext::Create();
+    const RunResult result = context->RunString(
+        "assert(#velmorand.classes() >= 4 and velmorand.class('VelmorandScript::Array'))", "retry");
+    EXPECT_EQ(result.status, RunStatus::Succeeded) << result.message;
+}
 
 // Lua's allocator, failing every allocation from the armed one on, as a capped heap does.
 // Shrinking never fails: Lua relies on it.

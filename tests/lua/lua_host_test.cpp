@@ -12,10 +12,13 @@
 #include <dlfcn.h>
 #include <sys/time.h>
 
+#include <atomic>
 #include <csignal>
-
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace VelmorandScript {
 namespace Lua {
@@ -62,6 +65,35 @@ void RegisterProbeClass() {
                     arguments.at(1) = Make(GetAs<double>(arguments.at(0)));
                 });
     ClassRegistry::GetInstance().AddClass(probe);
+}
+
+struct Keeper {};
+
+// What Probe.Keeper.Keep kept, for another thread to release.
+std::mutex g_keptMutex;
+std::vector<Value> g_kept;
+
+/// Probe.Keeper.Keep(x) keeps x for another thread to release. Probe.Keeper.Swallow(f) calls f
+/// back and ignores whatever it throws, as careless native code may.
+void RegisterKeeperClass() {
+    auto keeper = boost::make_shared<Class>(DataType(typeid(Keeper)), L"Probe::Keeper", nullptr,
+                                            L"Test", false);
+    AddFunction(*keeper, L"Keep", StaticStyle, {In<Value>(L"any", L"value")},
+                [](const Value&, std::vector<Value>& arguments) {
+                    const std::lock_guard<std::mutex> lock(g_keptMutex);
+                    g_kept.push_back(GetAs<Value>(arguments.at(0)));
+                });
+    AddFunction(*keeper, L"Swallow", StaticStyle,
+                {Shapes::Module::ScriptContext(), In<Value>(L"function", L"callback")},
+                [](const Value&, std::vector<Value>& arguments) {
+                    std::vector<Value> results;
+                    try {
+                        ContextOf(arguments.at(0))
+                            .CallScriptFunction(GetAs<Value>(arguments.at(1)), {}, false, results);
+                    } catch (...) {
+                    }
+                });
+    ClassRegistry::GetInstance().AddClass(keeper);
 }
 
 struct Presented {
@@ -116,6 +148,7 @@ protected:
         reinterpret_cast<void (*)()>(dlsym(module, "VelmorandRegisterModule"))();
         RegisterProbeClass();
         RegisterPresentingClass();
+        RegisterKeeperClass();
         ClassRegistry::GetInstance().CheckClasses();
     }
 
@@ -240,6 +273,62 @@ TEST_F(LuaHostTest, CallsReuseFramesAndArgumentsOnlyWhenKeptByNoneAndPopThemHowe
     for (const auto& row : rows) {
         EXPECT_EQ(Run(row.first), row.second) << row.first;
     }
+}
+
+TEST_F(LuaHostTest, AbortsEndTheScriptWhateverStandsBetweenTheHandlerAndTheHost) {
+    const std::string aborting = "velmorand.on_event(function() return 0 end)\n";
+    const std::string rows[] = {
+        // Lua swallows the errors of finalizers.
+        aborting +
+            "setmetatable({}, {__gc = function() Shapes.Script.Warn('in a finalizer') end})\n"
+            "collectgarbage() collectgarbage()",
+        // coroutine.close hands the errors of __close handlers back as values.
+        aborting +
+            "local co = coroutine.create(function()\n"
+            "    local x <close> = setmetatable({}, {__close = function()\n"
+            "        Shapes.Script.Warn('in a __close handler') end})\n"
+            "    coroutine.yield()\n"
+            "end)\n"
+            "coroutine.resume(co) print(coroutine.close(co))",
+        // Native code between the callback and the host catches everything.
+        aborting + "Probe.Keeper.Swallow(function() Shapes.Script.Warn('swallowed') end)",
+        "Probe.Keeper.Swallow(function() Shapes.Script.Cancel() end)"};
+    for (const std::string& row : rows) {
+        const std::string source = row + "\nreached = true";
+        const RunResult result = context->RunString(source, "abort");
+        EXPECT_EQ(result.status, RunStatus::Terminated) << source << "\n" << result.message;
+        EXPECT_TRUE(context->GetScriptVariable(L"reached").IsEmpty()) << source;
+    }
+}
+
+TEST_F(LuaHostTest, ValuesReleasedOnOtherThreadsNeverTouchTheState) {
+    std::atomic<bool> running{true};
+    std::thread releaser([&running] {
+        while (running) {
+            std::vector<Value> released;
+            {
+                const std::lock_guard<std::mutex> lock(g_keptMutex);
+                released.swap(g_kept);
+            }
+            released.clear();  // the last references to Lua functions and tables go here
+            std::this_thread::yield();
+        }
+    });
+    const RunResult result = context->RunString(
+        "for i = 1, 20000 do\n"
+        "    Probe.Keeper.Keep(function() return i end)\n"
+        "    Probe.Keeper.Keep({i, tostring(i)})\n"
+        "    Probe.Keeper.Keep({name = i})\n"
+        "    local c = Shapes.Circle.new(i)\n"
+        "    assert(c.Radius == i and Shapes.Script.Echo(i) == i, 'the state is intact')\n"
+        "end",
+        "release");
+    running = false;
+    releaser.join();
+    EXPECT_EQ(result.status, RunStatus::Succeeded) << result.message;
+    g_kept.clear();
+    // What the other thread released is freed at the next call into native code.
+    EXPECT_EQ(Run("assert(Shapes.Script.Echo(1) == 1) collectgarbage()"), RunStatus::Succeeded);
 }
 
 }  // namespace

@@ -280,6 +280,17 @@ TEST(WrappedObjectInfoTest, AssignmentCopiesTheFieldsAndLeavesTheWrappersInfoPoi
     first->SetWrappedObjectInfo(nullptr);  // the record dies first: its owner's part
 }
 
+TEST(ErrorsTest, MissingBodyAndMissingWrapperRaiseTableTexts) {
+    std::vector<Value> arguments;
+    EXPECT_EQ(
+        ScriptErrorText([&] {
+            MakeFunction(L"Draw", InstanceStyle, L"Shapes::Circle")->Invoke(Value(), arguments);
+        }),
+        L"Call to non-applicable function Shapes::Circle::Draw.");
+    EXPECT_EQ(ScriptErrorText([] { WrappedObjectInfo(boost::shared_ptr<IObject>()); }),
+              L"Invalid cast of null-pointer to expected type VelmorandScript::IObject.");
+}
+
 TEST(CollectionsTest, EditsStayWithinRangeAndTypeAndCopiesShareStorage) {
     auto texts = boost::make_shared<Texts>();
     RegisterArrayClass();

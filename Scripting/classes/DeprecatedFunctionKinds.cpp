@@ -74,6 +74,7 @@ void DeprecatedRenamedFunction::Check(const Class* owner, const FunctionTable* t
     }
     if (!found) {
         const wchar_t* className = owner != nullptr ? owner->GetScriptName() : GetOwningClassName();
+        // A fixed pattern outside the message table: a module's registration mistake.
         throw ScriptException(Detail::FormatPattern(
             L"Non-existing replacement function %1 for deprecated function %2 on class %3.",
             m_delegateFunctionNames != nullptr ? m_delegateFunctionNames : L"<Not specified!>",

@@ -3,6 +3,7 @@
 #include "classes/DescriptorText.h"
 #include "errors/Format.h"
 
+#include <string>
 #include <utility>
 
 namespace VelmorandScript {
@@ -17,9 +18,11 @@ NativeFunction::~NativeFunction() = default;
 
 void NativeFunction::Invoke(const Value& object, std::vector<Value>& arguments) const {
     if (!m_body) {
-        throw ScriptException(Detail::FormatPattern(
-            L"Function %1 of class %2 was registered without a native body to call.",
-            Detail::TextOrEmpty(GetName()), Detail::TextOrEmpty(GetOwningClassName())));
+        // A function with nothing to run cannot be applied: the table's text for that, with
+        // the name qualified as deprecation messages write it.
+        Detail::RaiseMessage(Messages::NonApplicableFunction,
+                             std::wstring(Detail::TextOrEmpty(GetOwningClassName())) + L"::" +
+                                 Detail::TextOrEmpty(GetName()));
     }
     m_body(object, arguments);
 }

@@ -89,6 +89,7 @@ void ScriptContext::PopScriptCall() {
 
 boost::shared_ptr<IScriptCall> ScriptContext::TakeScriptCall() {
     if (m_calls.empty()) {
+        // A host's mistake rather than a script's, and the message table has no text for it.
         throw ScriptException(
             L"PopScriptCall was called with no script call in progress; every PopScriptCall "
             L"must match an earlier PushScriptCall.");

@@ -1,6 +1,8 @@
 #include <VelmorandScript/Errors.h>
 #include <VelmorandScript/Objects.h>
 
+#include "errors/Format.h"
+
 #include <utility>
 
 namespace VelmorandScript {
@@ -19,8 +21,7 @@ void Unregister(const boost::shared_ptr<IObject>& wrapper, const WrappedObjectIn
 WrappedObjectInfo::WrappedObjectInfo(boost::shared_ptr<IObject> wrapper)
     : m_wrapper(std::move(wrapper)), m_rawObjectPointer(nullptr) {
     if (!m_wrapper) {
-        throw ScriptException(
-            L"WrappedObjectInfo needs a wrapper object, but an empty pointer was given.");
+        Detail::RaiseMessage(Messages::NullPointerCast, DataType(typeid(IObject)).GetName());
     }
     m_wrapper->SetWrappedObjectInfo(this);
 }

@@ -288,7 +288,8 @@ public:
                    const wchar_t* introducingModuleName, bool isConst, int style, Body body);
     ~NativeFunction() override;
 
-    /// Calls the body; its exceptions pass through.
+    /// Calls the body; its exceptions pass through. Without a body, raises message 0xED000A
+    /// ("Call to non-applicable function Class::Name.").
     void Invoke(const Value& object, std::vector<Value>& arguments) const override;
 
 private:

@@ -101,7 +101,8 @@ private:
 /// pointer of the owner's choosing. Registers itself with the wrapper on construction.
 class VELMORAND_API WrappedObjectInfo {
 public:
-    /// `wrapper` must not be empty.
+    /// `wrapper` must not be empty: an empty one raises message 0xED000D (null pointer for the
+    /// type IObject).
     explicit WrappedObjectInfo(boost::shared_ptr<IObject> wrapper);
     /// The copy shares the wrapper but is not registered with it.
     WrappedObjectInfo(const WrappedObjectInfo& other);

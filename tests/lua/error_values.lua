@@ -12,7 +12,7 @@ check.equal(ok or err, nil, "nil raised in a callback")
 
 local function failing() error("deep in the callback") end
 local trace = select(2, xpcall(canvas.ForEach, debug.traceback, canvas, failing))
-check.equal(trace:find("error_values.lua:13: in function <error_values.lua:13>", 1, true) ~= nil, true,
+check.equal(trace:find("error_values.lua:13: in function <", 1, true) ~= nil, true,
             "debug.traceback shows the callback's frames:\n" .. trace)
 
 check.fails(function() Shapes.Script.Int(function() end) end,

@@ -93,25 +93,26 @@ void HostState::ArmTerminationHook(lua_State* thread) const {
 }
 
 Termination HostState::GetTermination() const {
-    if (m_termination == Termination::None && IsCancelRequested()) {
+    const Termination termination = m_termination.load();
+    if (termination == Termination::None && IsCancelRequested()) {
         return Termination::Cancel;
     }
-    return m_termination;
+    return termination;
 }
 
 std::string HostState::GetTerminationMessage() const {
-    if (m_termination == Termination::None) {
+    if (m_termination.load() == Termination::None) {
         return IsCancelRequested() ? m_cancelText : std::string();
     }
     return std::string(m_terminationText.Data(), m_terminationText.Size());
 }
 
 void HostState::Terminate(Termination reason, const char* message) noexcept {
-    if (m_termination != Termination::None) {
+    if (m_termination.load() != Termination::None) {
         return;
     }
-    m_termination = reason;
     m_terminationText.Assign(reason == Termination::Cancel ? m_cancelText.c_str() : message);
+    m_termination.store(reason);
     ArmTerminationHook(GetCurrentThread());
     ArmTerminationHook(GetMainThread());
 }

@@ -46,9 +46,11 @@ public:
     lua_State* GetCurrentThread() const { return m_current.load(std::memory_order_relaxed); }
     /// Whether the calling thread is the one the state runs on (the one that created the
     /// context or started its latest run): the only thread that may touch the state.
-    bool IsOwnThread() const { return std::this_thread::get_id() == m_thread; }
+    bool IsOwnThread() const {
+        return std::this_thread::get_id() == m_thread.load(std::memory_order_relaxed);
+    }
     /// Makes the calling thread the one the state runs on (a run starts).
-    void AdoptCallingThread() { m_thread = std::this_thread::get_id(); }
+    void AdoptCallingThread() { m_thread.store(std::this_thread::get_id()); }
     /// Where references released anywhere wait for this thread to free them.
     const boost::shared_ptr<ReleaseQueue>& GetReleaseQueue() const { return m_releases; }
     /// Frees the references released since the last call (on the state's own thread).
@@ -126,11 +128,12 @@ private:
     std::atomic<lua_State*> m_main;
     /// Read by CancelScript, from any thread.
     std::atomic<lua_State*> m_current;
-    std::thread::id m_thread;
+    std::atomic<std::thread::id> m_thread;
     bool m_closing;
     /// Lock-free, so that a signal handler may set it.
     std::atomic<int> m_cancelRequested;
-    Termination m_termination;
+    /// Read by CancelScript, from any thread.
+    std::atomic<Termination> m_termination;
     FixedText m_terminationText;
     /// The cancel text, made once: a cancel may arrive where nothing can be allocated.
     std::string m_cancelText;

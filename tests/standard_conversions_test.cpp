@@ -147,5 +147,39 @@ TEST_F(StandardConversionsTest, StringsParseOrRaiseAndArraysStayObjects) {
     EXPECT_EQ(CastTo<IObject>(&object, false), static_cast<const IObject*>(array.get()));
 }
 
+TEST_F(StandardConversionsTest, ValuesInMessagesKeepWhatFollowsANulAndAreCutWhenLong) {
+    const std::wstring x200(200, L'x');
+    const struct {
+        std::wstring value;
+        std::wstring shown;
+    } rows[] = {
+        {std::wstring(L"a\0b", 3), L"a\\0b"},
+        {std::wstring(1, L'\0'), L"\\0"},
+        {x200, x200},
+        {x200 + L"y", x200 + L"\u2026"},
+        {x200 + std::wstring(1 << 20, L'z'), x200 + L"\u2026"},
+        {std::wstring(199, L'x') + L'\0' + L"tail", std::wstring(199, L'x') + L"\\0\u2026"},
+    };
+    for (const auto& row : rows) {
+        const std::wstring expected =
+            L"Failed to convert the string value " + row.shown + L" to int.";
+        try {
+            Value value(&row.value);
+            Registry().ConvertValue(TypeOf<int>(), {}, value, true);
+            ADD_FAILURE() << "no exception for " << Common::ToUtf8(row.shown);
+        } catch (const ScriptException& error) {
+            EXPECT_EQ(error.GetExceptionMessage(), expected);
+            // what() is read as a C string: nothing may end it early.
+            EXPECT_EQ(std::string(error.what()), Common::ToUtf8(expected));
+        }
+    }
+
+    // An argument error decorates a whole message: long, it is kept whole; its NULs are shown.
+    const TestScriptCall call(L"Resize");
+    const std::wstring message = x200 + std::wstring(L"\0!", 2);
+    EXPECT_EQ(ScriptErrorText([&] { GenerateArgumentError(message, &call, 0, L"r"); }),
+              x200 + L"\\0! (argument #1, calling Resize).");
+}
+
 }  // namespace
 }  // namespace VelmorandScript

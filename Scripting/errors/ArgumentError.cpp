@@ -9,10 +9,10 @@ void GenerateArgumentError(const std::wstring& message, const IScriptCall* call,
                            const std::wstring& name) {
     if (call->UsesArgumentNumbers() != 0) {
         const unsigned int number = index + 1;
-        Detail::RaiseMessage(Messages::ArgumentErrorByNumber, message, number,
+        Detail::RaiseMessage(Messages::ArgumentErrorByNumber, Detail::WholeMessage{message}, number,
                              call->GetCalledFunctionName());
     }
-    Detail::RaiseMessage(Messages::ArgumentErrorByName, message, name,
+    Detail::RaiseMessage(Messages::ArgumentErrorByName, Detail::WholeMessage{message}, name,
                          call->GetCalledFunctionName());
 }
 

@@ -6,15 +6,45 @@
 
 #include <Common/CfxFormat.h>
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace VelmorandScript {
 namespace Detail {
 
-inline void Insert(Common::CfxFormat& format, const std::wstring& text) { format << text; }
-inline void Insert(Common::CfxFormat& format, const wchar_t* text) { format << text; }
-inline void Insert(Common::CfxFormat& format, double number) { format << number; }
-inline void Insert(Common::CfxFormat& format, float number) { format << number; }
+/// Texts inserted into messages are cut after this many code units: a script's value may be
+/// megabytes long, and its first part is all a reader needs.
+constexpr std::size_t kShownTextLength = 200;
+
+/// A text as messages show it: cut after kShownTextLength code units with "…" appended, and
+/// each NUL written as "\0", since readers of what() and hosts see messages as C strings and
+/// would lose everything after it.
+std::wstring ShownText(std::wstring_view text);
+/// The same without the cut, for a text that is a whole message in its own right.
+std::wstring ShownWhole(std::wstring_view text);
+
+/// A whole message inserted into another one (an argument error's %1): shown uncut.
+struct WholeMessage {
+    const std::wstring& text;
+};
+
+// Every text reaches a message through these, so that none is shown raw.
+inline void Insert(Common::CfxFormat& format, const std::wstring& text) {
+    format.InsertText(ShownText(text));
+}
+inline void Insert(Common::CfxFormat& format, const wchar_t* text) {
+    format.InsertText(ShownText(text != nullptr ? std::wstring_view(text) : std::wstring_view()));
+}
+inline void Insert(Common::CfxFormat& format, const WholeMessage& message) {
+    format.InsertText(ShownWhole(message.text));
+}
+inline void Insert(Common::CfxFormat& format, double number) {
+    format << number;
+}
+inline void Insert(Common::CfxFormat& format, float number) {
+    format << number;
+}
 /// Integers, bools and pointers go through the formatter's wide stream.
 template <class T>
 void Insert(Common::CfxFormat& format, const T& value) {

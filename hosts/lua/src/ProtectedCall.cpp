@@ -264,11 +264,13 @@ bool IsTerminationMarker(lua_State* state, int index) {
 void TerminationHook(lua_State* state, lua_Debug* /*debug*/) {
     HostState& host = HostState::From(state);
     const Termination termination = host.GetTermination();
-    if (termination != Termination::None) {
-        host.Terminate(termination, nullptr);  // records a cancel that was only requested
-        PushTerminationMarker(state);
-        lua_error(state);
+    if (termination == Termination::None) {
+        lua_sethook(state, nullptr, 0, 0);  // armed for an earlier run: no longer needed
+        return;
     }
+    host.Terminate(termination, nullptr);  // records a cancel that was only requested
+    PushTerminationMarker(state);
+    lua_error(state);
 }
 
 void InstallProtectedCalls(lua_State* state) {

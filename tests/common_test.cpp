@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -137,6 +138,20 @@ TEST(CommonTextTest, ExceptionsUtf8CaseFoldingPathsAndWholeTextParsing) {
     ExpectRejected<float>({L"3.5e38"});
     double notANumber = 0;
     EXPECT_TRUE(Common::ToValue(L"nan", notANumber) && std::isnan(notANumber));
+}
+
+TEST(ExceptionTest, CopiesShareTheTextsSoCopyingAllocatesNothing) {
+    // A copy made while an exception is in flight (a handler catching by value) must not fail.
+    static_assert(std::is_nothrow_copy_constructible<Common::Exception>::value);
+    static_assert(std::is_nothrow_copy_assignable<Common::Exception>::value);
+    const Common::Exception original("file.cpp", 7, L"text \u00e9", 3);
+    const Common::Exception copy(original);
+    EXPECT_EQ(&copy.GetExceptionMessage(), &original.GetExceptionMessage());
+    EXPECT_EQ(copy.what(), original.what());
+    Common::Exception assigned("", 0, L"other", 0);
+    assigned = original;
+    EXPECT_STREQ(assigned.what(), "text \xc3\xa9");
+    EXPECT_EQ(assigned.GetLine(), 7);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 using namespace VelmorandScript;
@@ -178,6 +179,9 @@ TEST(ValueFactoryTest, StartUpCreatorsMakeSharedZerosAndTheFirstRegistrationWins
 }
 
 TEST(ErrorsTest, ExceptionsArgumentErrorsAndAddressIds) {
+    // Copies share their text: a handler catching by value cannot fail to allocate.
+    static_assert(std::is_nothrow_copy_constructible<ScriptAbortException>::value);
+    static_assert(std::is_nothrow_copy_constructible<ScriptCancelException>::value);
     const ScriptAbortException abort(L"stop \u00e9");
     EXPECT_STREQ(abort.what(), "stop \xc3\xa9");
     const TestScriptCall byNumber(L"Resize", true);

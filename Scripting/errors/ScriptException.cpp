@@ -10,9 +10,10 @@ ScriptException::ScriptException(const std::wstring& message)
 ScriptException::ScriptException(unsigned int messageId)
     : ScriptException(Common::StringLoader::Instance().GetString(messageId)) {}
 
-ScriptException::ScriptException(const ScriptException& other) : Common::Exception(other) {}
+ScriptException::ScriptException(const ScriptException& other) noexcept
+    : Common::Exception(other) {}
 
-ScriptException& ScriptException::operator=(const ScriptException& other) {
+ScriptException& ScriptException::operator=(const ScriptException& other) noexcept {
     Common::Exception::operator=(other);
     return *this;
 }
@@ -21,10 +22,11 @@ ScriptException::~ScriptException() {}
 
 ScriptCancelException::ScriptCancelException() : ScriptException(Messages::ScriptWasCanceled) {}
 
-ScriptCancelException::ScriptCancelException(const ScriptCancelException& other)
+ScriptCancelException::ScriptCancelException(const ScriptCancelException& other) noexcept
     : ScriptException(other) {}
 
-ScriptCancelException& ScriptCancelException::operator=(const ScriptCancelException& other) {
+ScriptCancelException& ScriptCancelException::operator=(
+    const ScriptCancelException& other) noexcept {
     ScriptException::operator=(other);
     return *this;
 }
@@ -34,10 +36,10 @@ ScriptCancelException::~ScriptCancelException() {}
 ScriptAbortException::ScriptAbortException(const std::wstring& message)
     : ScriptException(message) {}
 
-ScriptAbortException::ScriptAbortException(const ScriptAbortException& other)
+ScriptAbortException::ScriptAbortException(const ScriptAbortException& other) noexcept
     : ScriptException(other) {}
 
-ScriptAbortException& ScriptAbortException::operator=(const ScriptAbortException& other) {
+ScriptAbortException& ScriptAbortException::operator=(const ScriptAbortException& other) noexcept {
     ScriptException::operator=(other);
     return *this;
 }

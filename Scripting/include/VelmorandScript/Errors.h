@@ -87,10 +87,10 @@ public:
     explicit ScriptException(const std::wstring& message);
     /// The unformatted text of a message id (placeholders stay as they are).
     explicit ScriptException(unsigned int messageId);
+    /// Shares the message: copying allocates nothing and cannot fail.
+    ScriptException(const ScriptException& other) noexcept;
     /// Copies the message.
-    ScriptException(const ScriptException& other);
-    /// Copies the message.
-    ScriptException& operator=(const ScriptException& other);
+    ScriptException& operator=(const ScriptException& other) noexcept;
     ~ScriptException() override;
 };
 
@@ -100,9 +100,9 @@ public:
     /// Carries the text of message 0xED0015.
     ScriptCancelException();
     /// Copies the message.
-    ScriptCancelException(const ScriptCancelException& other);
+    ScriptCancelException(const ScriptCancelException& other) noexcept;
     /// Copies the message.
-    ScriptCancelException& operator=(const ScriptCancelException& other);
+    ScriptCancelException& operator=(const ScriptCancelException& other) noexcept;
     ~ScriptCancelException() override;
 };
 
@@ -112,9 +112,9 @@ public:
     /// Carries `message` as it stands (for a notification: the notification's text).
     explicit ScriptAbortException(const std::wstring& message);
     /// Copies the message.
-    ScriptAbortException(const ScriptAbortException& other);
+    ScriptAbortException(const ScriptAbortException& other) noexcept;
     /// Copies the message.
-    ScriptAbortException& operator=(const ScriptAbortException& other);
+    ScriptAbortException& operator=(const ScriptAbortException& other) noexcept;
     ~ScriptAbortException() override;
 };
 

@@ -19,3 +19,8 @@ check.fails(function() Shapes.Script.Int(function() end) end,
             {"No valid conversion from function to int (argument #1"})
 check.fails(function() Shapes.Script.Int({}) end, {"No valid conversion from table to int"})
 check.fails(function() Shapes.Script.Int({x = 1}) end, {"No valid conversion from table to int"})
+check.fails(function() Shapes.Script.Int("a\0b") end,
+            {"Failed to convert the string value a\\0b to int", "(argument #1"})
+local ok, message = pcall(Shapes.Script.Int, string.rep("x", 1000000))
+check.equal(#message < 1000 and message:find("(argument #1", 1, true) ~= nil, true,
+            "a long value is cut in the message: " .. #message .. " bytes")

@@ -3,10 +3,10 @@
 
 #include <VelmorandScript/Lua/LuaHost.h>
 
+#include "support/SampleModule.h"
+
 #include <gtest/gtest.h>
 #include <lua.hpp>
-
-#include <dlfcn.h>
 
 #include <atomic>
 #include <chrono>
@@ -80,11 +80,7 @@ int SignalLoopStarted(lua_State*) {
 class ConcurrentContextsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        StandardConversions::RegisterDataConversions();
-        RegisterHostRoutines();
-        void* module = dlopen(VELMORAND_SAMPLE_MODULE, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        ASSERT_NE(module, nullptr) << dlerror();
-        reinterpret_cast<void (*)()>(dlsym(module, "VelmorandRegisterModule"))();
+        Testing::RegisterSampleModule();
         ClassRegistry::GetInstance().CheckClasses();
     }
 };

@@ -8,12 +8,13 @@
 
 #include <lua.hpp>
 
+#include "support/SampleModule.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
 #include <cstddef>
-#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
@@ -119,11 +120,7 @@ const std::string chunkName = "every call kind";
 class AllocationFailureTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        StandardConversions::RegisterDataConversions();
-        RegisterHostRoutines();
-        void* module = dlopen(VELMORAND_SAMPLE_MODULE, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(module, nullptr) << dlerror();
-        reinterpret_cast<void (*)()>(dlsym(module, "VelmorandRegisterModule"))();
+        void* module = Testing::RegisterSampleModule();
         g_liveObjects = reinterpret_cast<long (*)()>(dlsym(module, "VelmorandShapesLiveObjects"));
         ASSERT_NE(g_liveObjects, nullptr);
         ClassRegistry::GetInstance().CheckClasses();
@@ -143,6 +140,22 @@ protected:
         EXPECT_EQ(g_liveObjects(), 0) << "point " << point << " kept native objects alive";
     }
 
+    /// Runs the script in a new context for each point 1, 2, ... that `runAt` makes fail, until
+    /// a run no longer reaches its point; returns how many points failed.
+    template <class RunAt>
+    static std::size_t Sweep(RunAt runAt) {
+        for (std::size_t point = 1;; ++point) {
+            auto context = LuaContext::Create();
+            bool triggered = false;
+            const RunResult result = runAt(*context, point, triggered);
+            CheckPoint(point, result, context);
+            if (!triggered) {
+                EXPECT_EQ(result.status, RunStatus::Succeeded) << result.message;
+                return point - 1;
+            }
+        }
+    }
+
     static void ExpectNoLeak() {
 #if defined(__SANITIZE_ADDRESS__)
         EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0);
@@ -158,45 +171,29 @@ TEST_F(AllocationFailureTest, ScriptRunsCleanlyWithoutFailures) {
 }
 
 TEST_F(AllocationFailureTest, EveryFailingLuaAllocationEndsTheRunWithNothingLeft) {
-    std::size_t points = 0;
-    for (std::size_t point = 1;; ++point) {
-        auto context = LuaContext::Create();
+    const std::size_t points = Sweep([](LuaContext& context, std::size_t point, bool& triggered) {
+        lua_State* state = context.GetLuaState();
         LuaAllocationCap cap;
-        lua_State* state = context->GetLuaState();
         cap.original = lua_getallocf(state, &cap.originalData);
-        lua_setallocf(state, &LuaAllocationCap::Allocate, &cap);
         cap.failing = point;
-        const RunResult result = context->RunString(everyCallKind, chunkName);
-        cap.failing = 0;  // closing may allocate freely
-        const bool triggered = cap.triggered;
-        CheckPoint(point, result, context);
-        if (!triggered) {
-            EXPECT_EQ(result.status, RunStatus::Succeeded) << result.message;
-            break;
-        }
-        ++points;
-    }
+        lua_setallocf(state, &LuaAllocationCap::Allocate, &cap);
+        const RunResult result = context.RunString(everyCallKind, chunkName);
+        lua_setallocf(state, cap.original, cap.originalData);  // closing may allocate freely
+        triggered = cap.triggered;
+        return result;
+    });
     EXPECT_GT(points, 100u);
-    std::printf("%zu points\n", points);
     ExpectNoLeak();
 }
 
 TEST_F(AllocationFailureTest, EveryFailingNativeAllocationEndsTheRunWithNothingLeft) {
-    std::size_t points = 0;
-    for (std::size_t point = 1;; ++point) {
-        auto context = LuaContext::Create();
+    const std::size_t points = Sweep([](LuaContext& context, std::size_t point, bool& triggered) {
         Testing::ArmAllocationFailure(point);
-        const RunResult result = context->RunString(everyCallKind, chunkName);
-        const bool triggered = Testing::DisarmAllocationFailure();
-        CheckPoint(point, result, context);
-        if (!triggered) {
-            EXPECT_EQ(result.status, RunStatus::Succeeded) << result.message;
-            break;
-        }
-        ++points;
-    }
+        const RunResult result = context.RunString(everyCallKind, chunkName);
+        triggered = Testing::DisarmAllocationFailure();
+        return result;
+    });
     EXPECT_GT(points, 100u);
-    std::printf("%zu points\n", points);
     ExpectNoLeak();
 }
 

@@ -7,9 +7,10 @@
 
 #include <boost/make_shared.hpp>
 
+#include "support/SampleModule.h"
+
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <sys/time.h>
 
 #include <atomic>
@@ -141,11 +142,7 @@ void CancelOnAlarm(int /*signalNumber*/) {
 class LuaHostTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        StandardConversions::RegisterDataConversions();
-        RegisterHostRoutines();
-        void* module = dlopen(VELMORAND_SAMPLE_MODULE, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(module, nullptr) << dlerror();
-        reinterpret_cast<void (*)()>(dlsym(module, "VelmorandRegisterModule"))();
+        Testing::RegisterSampleModule();
         RegisterProbeClass();
         RegisterPresentingClass();
         RegisterKeeperClass();

@@ -1,5 +1,7 @@
 #include "LuaText.h"
 
+#include <Common/Text.h>
+
 namespace VelmorandScript {
 namespace Lua {
 
@@ -38,24 +40,6 @@ std::size_t DecodeSequence(const unsigned char* text, std::size_t available, cha
     return character < minimum || character > 0x10FFFF || surrogate ? 0 : length;
 }
 
-void AppendUtf8(std::string& out, char32_t character) {
-    if (character < 0x80) {
-        out += static_cast<char>(character);
-    } else if (character < 0x800) {
-        out += static_cast<char>(0xC0 | (character >> 6));
-        out += static_cast<char>(0x80 | (character & 0x3F));
-    } else if (character < 0x10000) {
-        out += static_cast<char>(0xE0 | (character >> 12));
-        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (character & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (character >> 18));
-        out += static_cast<char>(0x80 | ((character >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (character & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::wstring DecodeLuaText(const char* text, std::size_t length) {
@@ -77,19 +61,19 @@ std::wstring DecodeLuaText(const char* text, std::size_t length) {
 }
 
 std::string EncodeLuaText(const std::wstring& text) {
+    // Runs of characters go through the common encoder, the escaped bytes in between as they are.
     std::string encoded;
     encoded.reserve(text.size());
-    for (const wchar_t unit : text) {
-        const auto character = static_cast<char32_t>(unit);
-        if (character >= EscapeBase + 0x80 && character <= EscapeBase + 0xFF) {
-            encoded += static_cast<char>(character - EscapeBase);
-        } else if ((character >= 0xD800 && character <= 0xDFFF) || character > 0x10FFFF) {
-            AppendUtf8(encoded, 0xFFFD);
-        } else {
-            AppendUtf8(encoded, character);
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto unit = static_cast<char32_t>(text[i]);
+        if (unit >= EscapeBase + 0x80 && unit <= EscapeBase + 0xFF) {
+            encoded += Common::ToUtf8(text.substr(run, i - run));
+            encoded += static_cast<char>(unit - EscapeBase);
+            run = i + 1;
         }
     }
-    return encoded;
+    return encoded + Common::ToUtf8(text.substr(run));
 }
 
 }  // namespace Lua

@@ -5,7 +5,7 @@
 // code unit U+DC00 + byte (U+DC80..U+DCFF, a lone surrogate, which valid UTF-8 never yields).
 // Going back, those code units become their byte again, so a string such as "\xff" comes back
 // byte for byte. Other code units that are no characters (other surrogates, beyond U+10FFFF)
-// go to Lua as U+FFFD.
+// go to Lua as U+FFFD, as the common encoder writes them.
 
 #include <cstddef>
 #include <string>

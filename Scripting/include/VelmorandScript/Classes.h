@@ -489,6 +489,7 @@ public:
     /// Orders script names by code unit as unsigned numbers, as function names are ordered
     /// (std::wstring's own order compares the signed wchar_t).
     struct ScriptNameLess {
+        /// Whether `a` comes before `b`.
         bool operator()(const std::wstring& a, const std::wstring& b) const {
             return FunctionKeyLess::CompareNames(a.data(), a.size(), b.data(), b.size()) < 0;
         }

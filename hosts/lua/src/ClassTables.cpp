@@ -58,7 +58,7 @@ int CallStatic(lua_State* state) {
 }
 
 void PushBoundCall(lua_State* state, lua_CFunction call, const std::wstring& functionName) {
-    Detail::ReserveStack(state, 3);
+    ReserveStack(state, 3);
     lua_pushvalue(state, lua_upvalueindex(1));
     PushWideString(state, functionName);
     RunLuaStep(state, 2, 1, [call](lua_State* L) {

@@ -270,7 +270,7 @@ Value LuaContext::GetScriptVariable(const std::wstring& name) {
     }
     CheckOwnThread();
     StackGuard guard(state);
-    Detail::ReserveStack(state, LUA_MINSTACK);
+    ReserveStack(state, LUA_MINSTACK);
     PushGlobal(state, name);
     return ToNativeValue(*m_state, state, -1);
 }
@@ -282,7 +282,7 @@ void LuaContext::SetScriptVariable(const std::wstring& name, const Value& value)
     }
     CheckOwnThread();
     StackGuard guard(state);
-    Detail::ReserveStack(state, LUA_MINSTACK);
+    ReserveStack(state, LUA_MINSTACK);
     const std::string bytes = EncodeLuaText(name);
     PushNativeValue(*m_state, state, value);
     RunLuaStep(state, 1, 0, [&bytes](lua_State* L) {

@@ -28,13 +28,13 @@ void ThrowStepFailure(lua_State* state, int status) {
     throw ScriptException(Common::ToWString(text));
 }
 
+}  // namespace Detail
+
 void ReserveStack(lua_State* state, int slots) {
     if (!lua_checkstack(state, slots)) {
         throw std::bad_alloc();
     }
 }
-
-}  // namespace Detail
 
 void PushBytes(lua_State* state, const char* text, std::size_t length) {
     RunLuaStep(state, 0, 1, [text, length](lua_State* L) {
@@ -44,7 +44,7 @@ void PushBytes(lua_State* state, const char* text, std::size_t length) {
 }
 
 void RawGetField(lua_State* state, int table, const char* key) {
-    Detail::ReserveStack(state, 1);
+    ReserveStack(state, 1);
     lua_pushvalue(state, table);
     RunLuaStep(state, 1, 1, [key](lua_State* L) {
         lua_pushstring(L, key);
@@ -54,7 +54,7 @@ void RawGetField(lua_State* state, int table, const char* key) {
 }
 
 void RawSet(lua_State* state, int table) {
-    Detail::ReserveStack(state, 1);
+    ReserveStack(state, 1);
     lua_pushvalue(state, table);
     lua_rotate(state, -3, 1);
     RunLuaStep(state, 3, 0, [](lua_State* L) {

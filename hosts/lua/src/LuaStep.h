@@ -33,10 +33,10 @@ int RunStepBody(lua_State* state) {
 /// with the error's text otherwise), after popping the error value.
 [[noreturn]] void ThrowStepFailure(lua_State* state, int status);
 
-/// Throws std::bad_alloc when the stack cannot grow by `slots`.
-void ReserveStack(lua_State* state, int slots);
-
 }  // namespace Detail
+
+/// Makes room for `slots` more values on the stack; throws std::bad_alloc when it cannot.
+void ReserveStack(lua_State* state, int slots);
 
 /// Runs `step(state)`, a callable that makes Lua calls only, owns nothing that needs a
 /// destructor and returns how many values it pushed (like a lua_CFunction), under lua_pcall.
@@ -46,7 +46,7 @@ void ReserveStack(lua_State* state, int slots);
 /// values (missing ones as nil). Throws when the step raised; the arguments are gone then too.
 template <class Step>
 void RunLuaStep(lua_State* state, int arguments, int results, Step step) {
-    Detail::ReserveStack(state, results + 2);
+    ReserveStack(state, results + 2);
     lua_pushcfunction(state, &Detail::RunStepBody<Step>);
     lua_pushlightuserdata(state, &step);
     lua_rotate(state, -(arguments + 2), 2);

@@ -165,7 +165,7 @@ int CallMethod(lua_State* state) {
 void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& scriptClass,
                 boost::shared_ptr<IFunction> function, const std::wstring& name) {
     auto numberPlan = std::make_unique<const NumberCallPlan>(*function);
-    Detail::ReserveStack(state, 3);
+    ReserveStack(state, 3);
     PushMethodCache(state, scriptClass);
     lua_pushvalue(state, keyIndex);
     PushBinding(state, MethodBinding{scriptClass, std::move(function), name, std::move(numberPlan),
@@ -399,7 +399,7 @@ int ResolveMethod(lua_State* state) {
 }
 
 void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptClass) {
-    Detail::ReserveStack(state, 3);
+    ReserveStack(state, 3);
     lua_rawgetp(state, LUA_REGISTRYINDEX, &methodCachesKey);
     if (lua_rawgetp(state, -1, scriptClass.get()) == LUA_TTABLE) {
         lua_remove(state, -2);
@@ -451,7 +451,7 @@ void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
     const boost::shared_ptr<Class> scriptClass =
         object ? GetClassOfObject(*object) : boost::shared_ptr<Class>();
     const bool isArray = dynamic_cast<const IArray*>(object.get()) != nullptr;
-    Detail::ReserveStack(state, 4);
+    ReserveStack(state, 4);
     // The user value is the method cache of the object's class, for IndexObjectCached and
     // CallMethod.
     if (scriptClass) {

@@ -46,7 +46,7 @@ public:
                 throw ScriptException(
                     L"A Lua table can only be used on the thread that runs its script.");
             }
-            Detail::ReserveStack(m_state, 6);
+            ReserveStack(m_state, 6);
             table.Push(m_state);
             m_table = lua_gettop(m_state);
         }
@@ -337,7 +337,7 @@ void LuaTableHash::Replace(const std::wstring& key, const Value& item) {
 
 Value WrapLuaTable(HostState& host, lua_State* state, int index) {
     index = lua_absindex(state, index);
-    Detail::ReserveStack(state, 3);
+    ReserveStack(state, 3);
     const bool sequence = IsSequence(state, index);
     lua_pushvalue(state, index);
     auto table = boost::make_shared<LuaReference>(host, state);

@@ -77,7 +77,7 @@ bool HasCallMetamethod(lua_State* state, int index) {
     if (type != LUA_TTABLE && type != LUA_TUSERDATA) {
         return false;
     }
-    Detail::ReserveStack(state, 1);
+    ReserveStack(state, 1);
     lua_pushvalue(state, index);
     int found = 0;
     RunLuaStep(state, 1, 0, [&found](lua_State* L) {
@@ -88,7 +88,7 @@ bool HasCallMetamethod(lua_State* state, int index) {
 }
 
 Value ToCallableValue(HostState& host, lua_State* state, int index) {
-    Detail::ReserveStack(state, 1);
+    ReserveStack(state, 1);
     lua_pushvalue(state, index);
     return Value(boost::make_shared<LuaReference>(host, state));
 }

@@ -225,6 +225,44 @@ TEST(ClassTest, InheritedLookupSeesABaseAssignedOver) {
     EXPECT_EQ(derived->FindFunction(L"Act", InstanceStyle, nullptr), after);
 }
 
+TEST(ClassTest, RememberedMissesAreForgottenWhenTheNameAppears) {
+    const auto root = RegisterClass<80>(L"MissRoot");
+    const auto middle = RegisterClass<81>(L"MissMiddle", L"MissRoot");
+    const auto leaf = RegisterClass<82>(L"MissLeaf", L"MissMiddle");
+    // Each lookup twice: the first resolves the bases, the second answers from what was
+    // remembered.
+    const auto lookTwice = [&](const wchar_t* name) {
+        const auto first = leaf->FindFunction(name, InstanceStyle, nullptr);
+        EXPECT_EQ(leaf->FindFunction(name, InstanceStyle, nullptr), first) << name;
+        return first;
+    };
+    EXPECT_FALSE(lookTwice(L"Later"));
+    EXPECT_FALSE(middle->FindFunction(L"Later", InstanceStyle, nullptr));
+    const auto later = MakeFunction(L"Later", InstanceStyle);
+    root->AddFunction(later);
+    EXPECT_EQ(lookTwice(L"Later"), later);
+    EXPECT_EQ(middle->FindFunction(L"Later", InstanceStyle, nullptr), later);
+
+    // Past the limit of remembered misses, misses are looked up in full and stay right.
+    std::vector<std::wstring> made;
+    for (int i = 0; i < 1100; ++i) {
+        made.push_back(L"Made" + std::to_wstring(i));
+        EXPECT_FALSE(lookTwice(made.back().c_str()));
+    }
+    const auto madeFirst = MakeFunction(made.front().c_str(), InstanceStyle);
+    root->AddFunction(madeFirst);
+    EXPECT_EQ(lookTwice(made.front().c_str()), madeFirst);
+    EXPECT_FALSE(lookTwice(made.back().c_str()));
+
+    // A base assigned over by a class that has the name forgets the miss too.
+    const auto replacement = MakeClass<80>(L"MissRoot");
+    const auto assigned = MakeFunction(L"Assigned", InstanceStyle);
+    replacement->AddFunction(assigned);  // before the lookups: an addition forgets them too
+    EXPECT_FALSE(lookTwice(L"Assigned"));
+    *root = *replacement;
+    EXPECT_EQ(lookTwice(L"Assigned"), assigned);
+}
+
 TEST(ClassRegistryTest, ScriptNamesOrderByUnsignedCodeUnit) {
     // 0x80000000 is negative as a (signed) wchar_t, so a signed order puts it before "a".
     static const std::wstring high = L"Unsigned::" + std::wstring(1, wchar_t(0x80000000u));

@@ -3,6 +3,8 @@
 #include "classes/DescriptorText.h"
 #include "classes/FunctionTable.h"
 #include "classes/InheritedFunctions.h"
+#include "classes/LookupLogging.h"
+#include "classes/NameHash.h"
 #include "errors/Format.h"
 
 #include <boost/make_shared.hpp>
@@ -80,30 +82,45 @@ boost::shared_ptr<Class> Class::GetScriptBase() {
 boost::shared_ptr<IFunction> Class::FindFunction(const std::wstring& name, long styleMask,
                                                  const boost::shared_ptr<IObject>& object) {
     // With logging on, every lookup runs in full, so that its match is logged.
+    const bool logging = IsLookupLoggingEnabled();
+    const std::size_t nameHash = HashName(name);
     const InheritedFunctions* const inherited = m_inherited.load(std::memory_order_acquire);
+    // Built in the caller's place; every path fills it.
     boost::shared_ptr<IFunction> function;
-    if (inherited && !IsScripLoggingEnabled() && inherited->Find(name, styleMask, function)) {
+    if (inherited && !logging && inherited->Find(name, nameHash, styleMask, function)) {
         return function;
     }
-    function = m_functions->FindFunction(name, styleMask);
-    if (function) {
-        return function;
+    if (const boost::shared_ptr<IFunction>* own =
+            m_functions->FindFunction(name, nameHash, styleMask)) {
+        function = *own;
+    } else {
+        FindInBases(name, nameHash, styleMask, object, logging, function);
     }
+    return function;
+}
+
+void Class::FindInBases(const std::wstring& name, std::size_t nameHash, long styleMask,
+                        const boost::shared_ptr<IObject>& object, bool logging,
+                        boost::shared_ptr<IFunction>& function) {
     // A plain Class passes the search on to its resolved base without copying the pointer (two
-    // atomic operations per class of the chain), and remembers what the base found; a derived
-    // descriptor may override GetScriptBase, so it is asked.
-    if (m_scriptBase && typeid(*this) == typeid(Class)) {
-        function = m_scriptBase->FindFunction(name, styleMask, object);
-        if (function && !IsScripLoggingEnabled() && HasPlainChain()) {
-            RememberInherited(name, styleMask, function);
+    // atomic operations per class of the chain), and remembers what the base found, a miss as
+    // well; a derived descriptor may override GetScriptBase, so it is asked.
+    if (typeid(*this) == typeid(Class)) {
+        if (m_scriptBase) {
+            function = m_scriptBase->FindFunction(name, styleMask, object);
+            if (!logging && HasPlainChain()) {
+                RememberInherited(name, nameHash, styleMask, function);
+            }
+            return;
         }
-        return function;
+        if (m_baseScriptName == nullptr || *m_baseScriptName == L'\0') {
+            return;  // no base: GetScriptBase would say so
+        }
     }
     const boost::shared_ptr<Class> base = GetScriptBase();
     if (base) {
-        return base->FindFunction(name, styleMask, object);
+        function = base->FindFunction(name, styleMask, object);
     }
-    return boost::shared_ptr<IFunction>();
 }
 
 bool Class::HasPlainChain() const {
@@ -115,7 +132,7 @@ bool Class::HasPlainChain() const {
     return true;
 }
 
-void Class::RememberInherited(const std::wstring& name, long styleMask,
+void Class::RememberInherited(const std::wstring& name, std::size_t nameHash, long styleMask,
                               const boost::shared_ptr<IFunction>& function) {
     try {
         InheritedFunctions* inherited = m_inherited.load(std::memory_order_acquire);
@@ -127,7 +144,7 @@ void Class::RememberInherited(const std::wstring& name, long styleMask,
                 inherited = made.release();
             }
         }
-        inherited->Remember(name, styleMask, function);
+        inherited->Remember(name, nameHash, styleMask, function);
     } catch (const std::bad_alloc&) {
         // Remembering only saves later lookups; the function found is the answer either way.
     }

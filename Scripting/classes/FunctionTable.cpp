@@ -2,9 +2,9 @@
 
 #include "classes/DescriptorText.h"
 #include "classes/InheritedFunctions.h"
+#include "classes/LookupLogging.h"
 #include "errors/Format.h"
 
-#include <iterator>
 #include <utility>
 
 namespace VelmorandScript {
@@ -27,63 +27,113 @@ void FunctionTable::AddFunction(boost::shared_ptr<IFunction> function) {
     FunctionKey key(Detail::TextOrEmpty(function->GetName()), function->GetStyle());
     const auto position = m_functions.lower_bound(key);
     if (position != m_functions.end() && !m_functions.key_comp()(key, position->first)) {
-        // Equivalent key: a later registration wins, but the entry keeps its original key.
+        // Equivalent key: a later registration wins, but the entry keeps its original key. The
+        // index refers to the map's function, so it sees the replacement.
         position->second = std::move(function);
         return;
     }
     const FunctionMap::iterator added =
         m_functions.emplace_hint(position, std::move(key), std::move(function));
     try {
-        // The new entry is its name's first when the entry before it has another name.
-        const bool firstOfName =
-            added == m_functions.begin() || std::prev(added)->first.first != added->first.first;
-        if (firstOfName) {
-            m_firstByName.insert_or_assign(std::wstring_view(added->first.first), added);
-        }
+        IndexName(added);
     } catch (...) {
         m_functions.erase(added);
         throw;
     }
 }
 
-boost::shared_ptr<IFunction> FunctionTable::FindFunction(const std::wstring& name,
-                                                         long styleMask) const {
-    // From the name's first entry, the search for an equivalent key of each bit would stop at
-    // the first entry of the name that is not before it, which is the match when it holds the
-    // bit.
-    const FirstEntries::const_iterator indexed = m_firstByName.find(name);
-    if (indexed == m_firstByName.end()) {
-        return boost::shared_ptr<IFunction>();
+void FunctionTable::IndexName(FunctionMap::const_iterator added) {
+    const std::wstring& name = added->first.first;
+    // Style 0 shares no bit with any style and orders before them all: the name's first entry.
+    FunctionMap::const_iterator entry =
+        m_functions.lower_bound(FunctionKeyView{name.data(), name.size(), 0});
+    std::vector<Entry> entries;
+    for (; entry != m_functions.end() && entry->first.first == name; ++entry) {
+        entries.push_back(Entry{entry->first.second, &entry->second});
     }
-    const FunctionMap::const_iterator first = indexed->second;
-    // The requested bits from the lowest up; bit 0x800 and above are never tried.
+    if ((m_names + 1) * 2 > m_byName.size()) {
+        GrowIndex();
+    }
+    const std::size_t hash = HashName(name);
+    NameSlot& slot = const_cast<NameSlot&>(Probe(hash, name));
+    if (!slot.name.data()) {
+        slot.hash = hash;
+        slot.name = name;  // the first entry's key: it stays while later entries come and go
+        ++m_names;
+    }
+    slot.entries.swap(entries);
+}
+
+void FunctionTable::GrowIndex() {
+    std::vector<NameSlot> grown(m_byName.empty() ? 16 : m_byName.size() * 2);
+    const std::size_t mask = grown.size() - 1;
+    for (NameSlot& slot : m_byName) {
+        if (!slot.name.data()) {
+            continue;
+        }
+        std::size_t index = FirstSlot(slot.hash, SlotShift(grown.size()));
+        while (grown[index].name.data()) {
+            index = (index + 1) & mask;
+        }
+        grown[index] = std::move(slot);
+    }
+    m_byName.swap(grown);
+    m_mask = mask;
+    m_shift = SlotShift(m_byName.size());
+}
+
+// In line in the lookup, where a call would cost a fifth of it.
+[[gnu::always_inline]] inline const FunctionTable::NameSlot& FunctionTable::Probe(
+    std::size_t hash, std::wstring_view name) const {
+    for (std::size_t index = FirstSlot(hash, m_shift);; index = (index + 1) & m_mask) {
+        const NameSlot& slot = m_byName[index];
+        if (!slot.name.data() || (slot.hash == hash && SameName(slot.name, name))) {
+            return slot;
+        }
+    }
+}
+
+const boost::shared_ptr<IFunction>* FunctionTable::FindFunction(std::wstring_view name,
+                                                                std::size_t nameHash,
+                                                                long styleMask) const {
+    if (m_byName.empty()) {
+        return nullptr;
+    }
+    const NameSlot& slot = Probe(nameHash, name);
+    const Entry* const begin = slot.entries.data();
+    const Entry* const end = begin + slot.entries.size();
+    if (end - begin == 1) {
+        // Every requested bit meets the one entry, which matches when it holds any of them.
+        return (begin->style & styleMask & kTriedStyles) != 0 ? Matched(*begin) : nullptr;
+    }
+    // For each requested bit from the lowest up, the search for an equivalent key stops at the
+    // name's first entry that is not before the bit's key: the match when it holds the bit.
+    // Bits from 0x800 up are never tried.
     for (unsigned long bits = static_cast<unsigned long>(styleMask) & kTriedStyles; bits != 0;
          bits &= bits - 1) {
         const long bit = static_cast<long>(bits & (~bits + 1));
-        for (auto entry = first;;) {
-            const long style = entry->first.second;
-            if ((style & bit) != 0) {
-                return Matched(entry->second);
+        for (const Entry* entry = begin; entry != end; ++entry) {
+            if ((entry->style & bit) != 0) {
+                return Matched(*entry);
             }
-            if (style >= bit) {
-                break;  // the first entry not before the bit's key lacks the bit
-            }
-            if (++entry == m_functions.end() || entry->first.first != name) {
+            if (entry->style >= bit) {
                 break;
             }
         }
     }
-    return boost::shared_ptr<IFunction>();
+    return nullptr;
 }
 
-const boost::shared_ptr<IFunction>& FunctionTable::Matched(
-    const boost::shared_ptr<IFunction>& function) const {
-    if (IsScripLoggingEnabled()) {
-        Detail::WriteLogLine(
-            L"Matched %1 function %2::%3", GetFunctionStyleName(function->GetStyle()),
-            Detail::TextOrEmpty(m_className), Detail::TextOrEmpty(function->GetName()));
+const boost::shared_ptr<IFunction>* FunctionTable::Matched(const Entry& entry) const {
+    if (IsLookupLoggingEnabled()) {
+        LogMatch(**entry.function);
     }
-    return function;
+    return entry.function;
+}
+
+void FunctionTable::LogMatch(const IFunction& function) const {
+    Detail::WriteLogLine(L"Matched %1 function %2::%3", GetFunctionStyleName(function.GetStyle()),
+                         Detail::TextOrEmpty(m_className), Detail::TextOrEmpty(function.GetName()));
 }
 
 void FunctionTable::Check(const Class* owner) const {

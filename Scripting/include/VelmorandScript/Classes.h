@@ -467,18 +467,24 @@ private:
     const wchar_t* m_scriptName;
     const wchar_t* m_baseScriptName;
     const wchar_t* m_introducingModuleName;
+    /// FindFunction's search of the base chain, into `function`, once the own table has no
+    /// match; out of line, so that the other lookups need not save what it uses.
+    void FindInBases(const std::wstring& name, std::size_t nameHash, long styleMask,
+                     const boost::shared_ptr<IObject>& object, bool logging,
+                     boost::shared_ptr<IFunction>& function);
     /// Whether this class and its resolved base chain are all plain Class descriptors, whose
     /// lookups depend on nothing but their tables.
     bool HasPlainChain() const;
-    /// Keeps what the base chain found for a lookup; a failure to allocate only loses that.
-    void RememberInherited(const std::wstring& name, long styleMask,
+    /// Keeps what the base chain found for a lookup, or that it found nothing (an empty
+    /// `function`); a failure to allocate only loses that.
+    void RememberInherited(const std::wstring& name, std::size_t nameHash, long styleMask,
                            const boost::shared_ptr<IFunction>& function);
 
     boost::shared_ptr<Class> m_scriptBase;
     bool m_hidden;
     boost::shared_ptr<FunctionTable> m_functions;
-    /// Lookups the base chain answered, kept for plain chains; each copy keeps its own. Made on
-    /// the first remembered lookup, which may run on several threads at once; owned.
+    /// Lookups the base chain answered, misses too, kept for plain chains; each copy keeps its
+    /// own. Made on the first remembered lookup, which may run on several threads at once; owned.
     std::atomic<InheritedFunctions*> m_inherited;
 };
 

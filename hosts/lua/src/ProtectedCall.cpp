@@ -31,15 +31,23 @@ bool PushNotedTraceback(lua_State* state, int index) {
     return noted;
 }
 
+// For a text message at 1 that is the latest callback's error: pushes it followed by the
+// traceback noted where it was raised, and returns true.
+bool PushMessageWithNotedTraceback(lua_State* state) {
+    if (lua_type(state, 1) != LUA_TSTRING || !PushNotedTraceback(state, 1)) {
+        return false;
+    }
+    lua_pushvalue(state, 1);
+    lua_pushliteral(state, "\n");
+    lua_rotate(state, -3, 2);
+    lua_concat(state, 3);
+    return true;
+}
+
 // debug.traceback (the original at upvalue 1): for the error of a callback, the traceback of
 // where it was raised.
 int CallbackAwareTraceback(lua_State* state) {
-    if (lua_type(state, 1) == LUA_TSTRING && lua_gettop(state) <= 2 &&
-        PushNotedTraceback(state, 1)) {
-        lua_pushvalue(state, 1);
-        lua_pushliteral(state, "\n");
-        lua_rotate(state, -3, 2);
-        lua_concat(state, 3);
+    if (lua_gettop(state) <= 2 && PushMessageWithNotedTraceback(state)) {
         return 1;
     }
     lua_pushvalue(state, lua_upvalueindex(1));
@@ -232,6 +240,17 @@ int WrapFunction(lua_State* state) {
     return 1;
 }
 
+// Replaces the function `name` of the library table on top by `wrapper`, which gets the
+// original as its upvalue; leaves a library without that function as it is.
+void WrapLibraryFunction(lua_State* state, const char* name, lua_CFunction wrapper) {
+    if (lua_getfield(state, -1, name) == LUA_TFUNCTION) {
+        lua_pushcclosure(state, wrapper, 1);
+        lua_setfield(state, -2, name);
+    } else {
+        lua_pop(state, 1);
+    }
+}
+
 }  // namespace
 
 int RunProtected(lua_State* state, ProtectedBody body) noexcept {
@@ -285,21 +304,11 @@ void InstallProtectedCalls(lua_State* state) {
         lua_setfield(state, -3, "resume");
         lua_pushcclosure(state, &WrapFunction, 1);
         lua_setfield(state, -2, "wrap");
-        if (lua_getfield(state, -1, "close") == LUA_TFUNCTION) {
-            lua_pushcclosure(state, &CloseFunction, 1);
-            lua_setfield(state, -2, "close");
-        } else {
-            lua_pop(state, 1);
-        }
+        WrapLibraryFunction(state, "close", &CloseFunction);
     }
     lua_pop(state, 1);
     if (lua_getglobal(state, "debug") == LUA_TTABLE) {
-        if (lua_getfield(state, -1, "traceback") == LUA_TFUNCTION) {
-            lua_pushcclosure(state, &CallbackAwareTraceback, 1);
-            lua_setfield(state, -2, "traceback");
-        } else {
-            lua_pop(state, 1);
-        }
+        WrapLibraryFunction(state, "traceback", &CallbackAwareTraceback);
     }
     lua_pop(state, 1);
 }
@@ -308,11 +317,7 @@ int TracebackHandler(lua_State* state) {
     if (IsTerminationMarker(state, 1)) {
         return 1;
     }
-    if (lua_type(state, 1) == LUA_TSTRING && PushNotedTraceback(state, 1)) {
-        lua_pushvalue(state, 1);
-        lua_pushliteral(state, "\n");
-        lua_rotate(state, -3, 2);
-        lua_concat(state, 3);
+    if (PushMessageWithNotedTraceback(state)) {
         return 1;
     }
     const char* message = lua_tostring(state, 1);

@@ -1,5 +1,6 @@
 // Once registration is finished, several threads, each with a context of its own, look classes
-// and functions up, convert, wrap and call at the same time. The ThreadSanitizer build
+// and functions up, convert and wrap at the same time (calls in contexts of their own, over the
+// sample module: tests/lua/concurrent_contexts_test.cpp). The ThreadSanitizer build
 // (VELMORAND_TSAN) reports any race; every build checks the answers, which a torn cache entry
 // would get wrong.
 
@@ -106,15 +107,6 @@ protected:
         root->AddFunction(rootRun);
         root->AddFunction(rootStop);
         middle->AddFunction(middleRun);
-        leaf->AddFunction(boost::make_shared<NativeFunction>(
-            L"Scale", L"Concurrent::Leaf", L"TestModule", false, InstanceStyle,
-            [](const Value&, std::vector<Value>& arguments) {
-                // Converted with the caller's context, which hears of the lost fraction.
-                Value factor = arguments.at(0);
-                const auto context = ScriptContextOf(arguments.at(1));
-                Conversions().ConvertValue(TypeOf<int>(), context, factor, true);
-                arguments.at(2) = factor;
-            }));
         ClassRegistry::GetInstance().CheckClasses();
     }
 
@@ -129,10 +121,6 @@ protected:
             return made;
         }();
         return names;
-    }
-
-    static boost::shared_ptr<IScriptContext> ScriptContextOf(const Value& value) {
-        return Read<boost::shared_ptr<IScriptContext>>(value);
     }
 
     /// Runs `work` on four threads at once, each with a context of its own and its number. The
@@ -230,27 +218,6 @@ TEST_F(ConcurrentReadersTest, WrappingFindsAndRemembersWrappersOnEveryThread) {
                 ASSERT_EQ(WrappedBy(value), row.wrapper);
             }
         }
-    });
-}
-
-TEST_F(ConcurrentReadersTest, CallsWithTheirOwnContextsWarnOnlyTheirOwnScript) {
-    OnFourThreads([&](const boost::shared_ptr<RecordingContext>& context, int) {
-        const boost::shared_ptr<IScriptContext> shared = context;
-        for (int round = 0; round < kRounds; ++round) {
-            context->PushScriptCall(boost::make_shared<TestScriptCall>(L"Scale"));
-            const auto scale = ClassRegistry::GetInstance()
-                                   .FindClassByScriptName(L"Concurrent::Leaf")
-                                   ->FindFunction(L"Scale", InstanceStyle, nullptr);
-            ASSERT_TRUE(scale);
-            std::vector<Value> arguments{Make(round + 0.5), Make(shared), Value()};
-            scale->Invoke(Make(TypeTag<3>()), arguments);
-            ASSERT_EQ(Read<int>(arguments[2]), round);
-            context->PopScriptCall();
-        }
-        ASSERT_EQ(context->notices.size(), static_cast<std::size_t>(kRounds));
-        EXPECT_EQ(context->notices.back(),
-                  L"Loss of precision in conversion from double to int (original value 199.5 "
-                  L"converted to 199).");
     });
 }
 

@@ -163,13 +163,6 @@ protected:
     }
 };
 
-TEST_F(AllocationFailureTest, ScriptRunsCleanlyWithoutFailures) {
-    auto context = LuaContext::Create();
-    const RunResult result = context->RunString(everyCallKind, chunkName);
-    EXPECT_EQ(result.status, RunStatus::Succeeded) << result.message;
-    CheckPoint(0, result, context);
-}
-
 TEST_F(AllocationFailureTest, EveryFailingLuaAllocationEndsTheRunWithNothingLeft) {
     const std::size_t points = Sweep([](LuaContext& context, std::size_t point, bool& triggered) {
         lua_State* state = context.GetLuaState();

@@ -1,5 +1,7 @@
 #include <VelmorandScript/Conversion.h>
 
+#include "conversion/RememberedLookups.h"
+
 #include <mutex>
 #include <shared_mutex>
 #include <stdexcept>
@@ -31,13 +33,15 @@ ConversionRegistry& ConversionRegistry::GetInstance() {
     return instance;
 }
 
-ConversionRegistry::ConversionRegistry() : m_categories{nullptr, nullptr} {}
+ConversionRegistry::ConversionRegistry()
+    : m_categories{nullptr, nullptr}, m_remembered(std::make_unique<RememberedLookups>()) {}
 
 ConversionRegistry::ConversionRegistry(const ConversionRegistry& other)
     : m_conversions(other.m_conversions),
       m_intermediateTypes(other.m_intermediateTypes),
       m_wrappers(other.CopyWrappers()),
-      m_categories{other.m_categories[0], other.m_categories[1]} {}
+      m_categories{other.m_categories[0], other.m_categories[1]},
+      m_remembered(std::make_unique<RememberedLookups>()) {}
 
 ConversionRegistry::~ConversionRegistry() = default;
 

@@ -1,6 +1,7 @@
 #include <VelmorandScript/Context.h>
 #include <VelmorandScript/Conversion.h>
 
+#include "conversion/RememberedLookups.h"
 #include "errors/Format.h"
 
 namespace VelmorandScript {
@@ -60,15 +61,15 @@ const ConversionRegistry::ConversionTable::value_type* ConversionRegistry::FindD
     const DataType& from, const DataType& to) const {
     const std::type_info& fromType = from.GetTypeInfo();
     const std::type_info& toType = to.GetTypeInfo();
-    if (const ConversionTable::value_type* recent = m_recentConversions.Find(fromType, toType)) {
-        return recent;
+    if (const ConversionTable::value_type* remembered =
+            m_remembered->conversions.Find(&fromType, &toType)) {
+        return remembered;
     }
     const ConversionTable::const_iterator found = m_conversions.find(std::make_pair(from, to));
-    // Only hits are remembered: a missing conversion may be registered later.
     if (found == m_conversions.end()) {
         return nullptr;
     }
-    m_recentConversions.Remember(fromType, toType, *found);
+    m_remembered->conversions.Remember(&fromType, &toType, &*found);
     return &*found;
 }
 

@@ -3,11 +3,23 @@
 #include <VelmorandScript/Conversion.h>
 #include <VelmorandScript/Objects.h>
 
+#include "conversion/RememberedLookups.h"
 #include "errors/Format.h"
 
 namespace VelmorandScript {
 
 bool ConversionRegistry::WrapValue(boost::shared_ptr<IScriptContext> context, Value& value) const {
+    // Arrays take the array wrapper whatever their derived type, and with logging on every
+    // wrapping runs in full, so that its choice is logged.
+    const bool remembering = !value.IsVector() && !IsScripLoggingEnabled();
+    const std::type_info& derivedType = value.GetDerivedType().GetTypeInfo();
+    if (remembering) {
+        if (const ConversionRoutine remembered =
+                m_remembered->wrappers.Find(&derivedType, nullptr)) {
+            value = remembered(value, std::move(context));
+            return true;
+        }
+    }
     WrapperTable::const_iterator wrapper = FindDataWrapperForData(value);
     if (wrapper == m_wrappers.end()) {
         ConversionTable::const_iterator conversion;
@@ -15,6 +27,9 @@ bool ConversionRegistry::WrapValue(boost::shared_ptr<IScriptContext> context, Va
             return false;
         }
         ConvertData(conversion->second, context, value);
+    } else if (remembering) {
+        // The entry is the derived type's own: found under it or entered for it.
+        m_remembered->wrappers.Remember(&derivedType, nullptr, wrapper->second);
     }
     value = wrapper->second(value, std::move(context));
     return true;
@@ -51,9 +66,9 @@ ConversionRegistry::WrapperTable::const_iterator ConversionRegistry::FindDataWra
                 L"PLUS caching base wrapper for derived type",
                 value.Dump(true), value.GetTypeName(), value.GetDerivedTypeName());
         }
-        // Later values of the derived type then find the wrapper in one lookup.
-        AddWrapper(derivedType, declared->second);
-        return declared;
+        // Later values of the derived type then find the wrapper in one lookup. The entry
+        // returned is the derived type's, which another thread may have entered first.
+        return AddWrapper(derivedType, declared->second);
     }
 
     return CreateObjectWrapperRoutineIfClassInstance(value);

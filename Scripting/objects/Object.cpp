@@ -4,17 +4,26 @@
 
 #include "errors/Format.h"
 
+#include <boost/throw_exception.hpp>
+
+#include <new>
+#include <utility>
+
 namespace VelmorandScript {
 
 IObject::~IObject() = default;
 
 Object::Object(boost::shared_ptr<Class> scriptClass, const Value& value)
-    : m_class(scriptClass), m_value(value), m_info(nullptr) {
-    if (!m_class.lock()) {
+    : m_value(value), m_info(nullptr) {
+    if (!scriptClass) {
         // A wrapper without a class is legal, so a failed lookup is not an error.
-        m_class = ClassRegistry::GetInstance().FindClassByCppType(value);
+        scriptClass = ClassRegistry::GetInstance().FindClassByCppType(value);
     }
+    m_class = scriptClass;
 }
+
+Object::Object(boost::weak_ptr<Class>&& scriptClass, const Value& value)
+    : m_class(std::move(scriptClass)), m_value(value), m_info(nullptr) {}
 
 Object::Object(const std::wstring& scriptName, const Value& value)
     : m_value(value), m_info(nullptr) {
@@ -71,9 +80,17 @@ void Object::GenerateNonApplicableFunctionCallError(const std::wstring& function
 }
 
 boost::shared_ptr<IObject> Class::CreateWrapper(const Value& value) {
-    // shared_from_this throws boost::bad_weak_ptr before anything is built for an unowned class.
-    boost::shared_ptr<Class> self = shared_from_this();
-    return boost::shared_ptr<IObject>(new Object(self, value));
+    // The wrapper keeps a weak reference, so the class is not locked to make it (two atomic
+    // operations saved on every wrapper).
+    boost::weak_ptr<Class> self = weak_from_this();
+    if (self.expired()) {
+        // An unowned class fails before anything is built, as shared_from_this would.
+        boost::throw_exception(boost::bad_weak_ptr());
+    }
+    // The wrapper and its counts in one block from the holder pool: a wrapper is made for
+    // nearly every object a script receives.
+    return Detail::MakeSharedWith<Object>(
+        [&](void* storage) { return ::new (storage) Object(std::move(self), value); });
 }
 
 }  // namespace VelmorandScript

@@ -10,11 +10,9 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include <array>
-#include <atomic>
 #include <cstddef>
-#include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <shared_mutex>
 #include <typeinfo>
@@ -99,60 +97,8 @@ private:
         ConversionTable;
     typedef std::map<DataType, ConversionRoutine> WrapperTable;
 
-    /// The entries that recent direct lookups found, by the addresses of the two types'
-    /// type_info, so that a repeated conversion skips the comparisons of type names. Entries of
-    /// the conversion table are never removed or replaced, so a remembered entry stays right.
-    /// A copy remembers nothing: its entries would belong to another table.
-    ///
-    /// Conversions may run on several threads at once. Each slot is one atomic pointer to a
-    /// table entry, whose key names the pair it converts, so a reader sees a whole entry and
-    /// checks that it is the pair it asked for: a slot overwritten for another pair is a miss,
-    /// never another pair's routine. Only entries whose key holds the very type_info objects
-    /// asked for are remembered, since the check compares those addresses.
-    class RecentConversions {
-    public:
-        typedef ConversionTable::value_type Entry;
-
-        RecentConversions() { Clear(); }
-        RecentConversions(const RecentConversions&) { Clear(); }
-        RecentConversions& operator=(const RecentConversions&) {
-            Clear();
-            return *this;
-        }
-
-        /// The remembered entry for (from, to), or null.
-        const Entry* Find(const std::type_info& from, const std::type_info& to) const {
-            const Entry* const entry = m_slots[SlotOf(from, to)].load(std::memory_order_acquire);
-            return entry != nullptr && Converts(*entry, from, to) ? entry : nullptr;
-        }
-        void Remember(const std::type_info& from, const std::type_info& to, const Entry& entry) {
-            if (Converts(entry, from, to)) {
-                m_slots[SlotOf(from, to)].store(&entry, std::memory_order_release);
-            }
-        }
-
-    private:
-        static constexpr std::size_t kSlotCount = 64;
-
-        static bool Converts(const Entry& entry, const std::type_info& from,
-                             const std::type_info& to) {
-            return &entry.first.first.GetTypeInfo() == &from &&
-                   &entry.first.second.GetTypeInfo() == &to;
-        }
-        static std::size_t SlotOf(const std::type_info& from, const std::type_info& to) {
-            // type_info objects are 8-byte aligned: the low bits carry nothing.
-            const std::size_t a = reinterpret_cast<std::uintptr_t>(&from) >> 3;
-            const std::size_t b = reinterpret_cast<std::uintptr_t>(&to) >> 3;
-            return (a * 31 + b) % kSlotCount;
-        }
-        void Clear() {
-            for (std::atomic<const Entry*>& slot : m_slots) {
-                slot.store(nullptr, std::memory_order_relaxed);
-            }
-        }
-
-        std::array<std::atomic<const Entry*>, kSlotCount> m_slots;
-    };
+    /// What lookups found, by the addresses of the type_info objects asked for (internal).
+    struct RememberedLookups;
 
     ConversionRegistry();
 
@@ -184,7 +130,9 @@ private:
     mutable WrapperTable m_wrappers;
     mutable std::shared_mutex m_wrapperLock;
     ConversionRoutine m_categories[2];
-    mutable RecentConversions m_recentConversions;
+    /// Made with the registry; a copy starts with its own, empty: the entries it points to
+    /// belong to another registry's tables.
+    std::unique_ptr<RememberedLookups> m_remembered;
 };
 
 /// The library's built-in conversions among long, unsigned long, int, unsigned int, double,

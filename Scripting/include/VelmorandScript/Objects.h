@@ -92,6 +92,9 @@ protected:
 private:
     friend class Class;
 
+    /// Binds to a class that exists (Class::CreateWrapper), taking over the weak reference.
+    Object(boost::weak_ptr<Class>&& scriptClass, const Value& value);
+
     boost::weak_ptr<Class> m_class;
     Value m_value;
     WrappedObjectInfo* m_info;

@@ -131,9 +131,10 @@ public:
     InPlaceDeleter& operator=(const InPlaceDeleter&) = delete;
     ~InPlaceDeleter() { Destroy(); }
 
-    template <class... Args>
-    T* Construct(Args&&... args) {
-        m_object = ::new (static_cast<void*>(&m_storage)) T(std::forward<Args>(args)...);
+    /// Builds the object with `make(storage)`, which returns the object it built there.
+    template <class Make>
+    T* Construct(Make&& make) {
+        m_object = std::forward<Make>(make)(static_cast<void*>(&m_storage));
         return m_object;
     }
     void operator()(T*) noexcept { Destroy(); }
@@ -188,16 +189,27 @@ public:
 
 /// What boost::make_shared builds (the object and its counts in one block), without the copy
 /// and release of a temporary owner that costs boost::make_shared two atomic operations, and
-/// with the block from SharedBlockAllocator. Values are made on every conversion and call, so
-/// both savings are worth having.
-template <class T, class... Args>
-boost::shared_ptr<T> MakeShared(Args&&... args) {
+/// with the block from SharedBlockAllocator. `make(storage)` builds the object in the storage
+/// given and returns it, so that a class may build an object whose constructor only it can
+/// call. Values are made on every conversion and call, so both savings are worth having.
+template <class T, class Make>
+boost::shared_ptr<T> MakeSharedWith(Make&& make) {
     boost::shared_ptr<T> owner(static_cast<T*>(nullptr), InPlaceDeleter<T>(),
                                SharedBlockAllocator<T>());
-    T* object =
-        boost::get_deleter<InPlaceDeleter<T>>(owner)->Construct(std::forward<Args>(args)...);
+    T* object = boost::get_deleter<InPlaceDeleter<T>>(owner)->Construct(std::forward<Make>(make));
     // The aliasing move hands the ownership over without touching the counts.
-    return boost::shared_ptr<T>(std::move(owner), object);
+    boost::shared_ptr<T> result(std::move(owner), object);
+    // What boost::make_shared does too: an object that derives from enable_shared_from_this
+    // (a wrapper) learns its owner; for any other type this does nothing.
+    boost::detail::sp_enable_shared_from_this(&result, object, object);
+    return result;
+}
+
+/// MakeSharedWith for a T built from `args`.
+template <class T, class... Args>
+boost::shared_ptr<T> MakeShared(Args&&... args) {
+    return MakeSharedWith<T>(
+        [&args...](void* storage) { return ::new (storage) T(std::forward<Args>(args)...); });
 }
 
 }  // namespace Detail
@@ -301,6 +313,12 @@ public:
                   pointer ? DataType(Detail::DynamicType(pointer.get())) : DataType(typeid(void)),
                   Data::SharedStorage),
               m_pointer(pointer) {}
+        /// As above, taking the pointer over without touching its counts.
+        explicit TypedInstanceSmartPointerData(boost::shared_ptr<T>&& pointer)
+            : TypedData<T>(
+                  pointer ? DataType(Detail::DynamicType(pointer.get())) : DataType(typeid(void)),
+                  Data::SharedStorage),
+              m_pointer(std::move(pointer)) {}
         DataType GetDecoratedType() const override {
             return DataType(typeid(boost::shared_ptr<T>));
         }
@@ -351,6 +369,15 @@ public:
                    bool isConst = false)
         : m_flags(SmartPointerFlag | (Detail::IsNumberType<T>::value ? NumberFlag : 0u)),
           m_data(Detail::MakeShared<TypedInstanceSmartPointerData<T>>(pointer)) {
+        (void)byReference;
+        (void)isConst;
+    }
+
+    /// As above, taking over the pointer's share instead of adding one.
+    template <class T>
+    explicit Value(boost::shared_ptr<T>&& pointer, bool byReference = false, bool isConst = false)
+        : m_flags(SmartPointerFlag | (Detail::IsNumberType<T>::value ? NumberFlag : 0u)),
+          m_data(Detail::MakeShared<TypedInstanceSmartPointerData<T>>(std::move(pointer))) {
         (void)byReference;
         (void)isConst;
     }

@@ -110,11 +110,11 @@ public:
                     ContextOnDemand& context)
         : m_host(host), m_state(state), m_frame(frame), m_context(context) {}
 
-    /// Fills `values` with one value per argument descriptor; slots that are no input end up
-    /// empty. Numbers left in `values` by an earlier call lend their holders.
-    void Build(const IFunction& function, int firstArgument, std::vector<Value>& values) {
+    /// Fills `values` with one value per argument descriptor from the script arguments
+    /// `firstArgument` to `top`; slots that are no input end up empty. Numbers left in `values`
+    /// by an earlier call lend their holders.
+    void Build(const IFunction& function, int firstArgument, int top, std::vector<Value>& values) {
         const std::vector<Argument>& arguments = function.GetArguments();
-        const int top = lua_gettop(m_state);
         values.resize(arguments.size());
         int index = firstArgument;
         unsigned int number = 0;
@@ -320,25 +320,41 @@ boost::shared_ptr<IFunction> FindScriptFunction(const boost::shared_ptr<Class>& 
                        : boost::shared_ptr<IFunction>();
 }
 
-int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
-    boost::shared_ptr<IFunction> found;
-    if (target.resolved == nullptr) {
-        found = FindScriptFunction(target.scriptClass, target.functionName, target.styleMask,
-                                   target.object);
-    }
-    const boost::shared_ptr<IFunction>& function =
-        target.resolved != nullptr ? *target.resolved : found;
-    if (!function) {
-        const std::wstring className =
-            target.scriptClass ? TextOrEmpty(target.scriptClass->GetScriptName()) : L"";
-        throw ScriptException(className + L" has no function named '" + target.functionName +
-                              L"' of style " + GetFunctionStyleName(target.styleMask) + L".");
-    }
-    CallScratchScope scratch(host);
-    CallFrame& frame = scratch.Frame();
-    frame.Name(target.scriptClass->GetScriptName(), function->GetName());
-    CallFrameScope frameScope(host.GetOwner(), scratch.SharedFrame());
+namespace {
 
+[[noreturn]] void RaiseNoFunction(const CallTarget& target) {
+    const std::wstring className =
+        target.scriptClass ? TextOrEmpty(target.scriptClass->GetScriptName()) : L"";
+    throw ScriptException(className + L" has no function named '" + target.functionName +
+                          L"' of style " + GetFunctionStyleName(target.styleMask) + L".");
+}
+
+/// Invoke on the value presented by a wrapper other than the standard one (or on nothing).
+__attribute__((noinline)) void InvokeOnCopy(const IFunction& function,
+                                            const boost::shared_ptr<IObject>& object,
+                                            std::vector<Value>& values) {
+    Value objectCopy;
+    function.Invoke(ScriptedObjectOf(object, objectCopy), values);
+}
+
+inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>& object,
+                     std::vector<Value>& values) {
+    if (object) {
+        const IObject& wrapper = *object;
+        if (typeid(wrapper) == typeid(Object)) {
+            function.Invoke(static_cast<const Object&>(wrapper).GetScriptedObjectRef(), values);
+            return;
+        }
+    }
+    InvokeOnCopy(function, object, values);
+}
+
+/// The call of a function whose arguments take the general path: deprecated functions, and
+/// arguments that the number-call plan does not take.
+__attribute__((noinline)) int DispatchGeneralCall(HostState& host, lua_State* state,
+                                                  const CallTarget& target,
+                                                  const boost::shared_ptr<IFunction>& function,
+                                                  CallFrame& frame, std::vector<Value>& values) {
     ContextOnDemand context(host);
     boost::shared_ptr<IFunction> redirected;
     if ((function->GetStyle() & DeprecatedStyle) != 0) {
@@ -348,23 +364,67 @@ int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
         }
     }
     const IFunction& called = redirected ? *redirected : *function;
+    ArgumentBuilder(host, state, frame, context)
+        .Build(called, target.firstArgument, target.lastArgument, values);
+    InvokeOn(called, target.object, values);
+    return PushResults(state, called, values, context);
+}
+
+__attribute__((noinline)) int PushGeneralResult(HostState& host, lua_State* state, Value& value) {
+    ContextOnDemand context(host);
+    PushResult(state, value, context);
+    return 1;
+}
+
+/// DispatchCall for a target without the function or the last argument.
+__attribute__((noinline)) int DispatchIncompleteCall(HostState& host, lua_State* state,
+                                                     const CallTarget& target) {
+    CallTarget complete = target;
+    if (complete.lastArgument == CallTarget::StackTop) {
+        complete.lastArgument = lua_gettop(state);
+    }
+    boost::shared_ptr<IFunction> found;
+    if (complete.resolved == nullptr) {
+        found = FindScriptFunction(target.scriptClass, target.functionName, target.styleMask,
+                                   target.object);
+        complete.resolved = &found;
+    }
+    return DispatchCall(host, state, complete);
+}
+
+}  // namespace
+
+int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
+    if (target.resolved == nullptr || target.lastArgument == CallTarget::StackTop) {
+        return DispatchIncompleteCall(host, state, target);
+    }
+    const boost::shared_ptr<IFunction>& function = *target.resolved;
+    if (!function) {
+        RaiseNoFunction(target);
+    }
+    CallScratchScope scratch(host);
+    CallFrame& frame = scratch.Frame();
+    frame.Name(target.scriptClass->GetScriptName(), function->GetName());
+    CallFrameScope frameScope(host.GetOwner(), scratch.SharedFrame());
+
     std::vector<Value>& values = scratch.Values();
-    const NumberCallPlan* plan = redirected ? nullptr : target.numberPlan;
-    const bool planned =
-        plan != nullptr && plan->FillArguments(state, target.firstArgument, values);
-    if (!planned) {
-        ArgumentBuilder(host, state, frame, context).Build(called, target.firstArgument, values);
+    const NumberCallPlan* plan = target.numberPlan;
+    // The plan applies to no deprecated function; one that became deprecated since takes the
+    // general path too.
+    if (plan == nullptr || (function->GetStyle() & DeprecatedStyle) != 0 ||
+        !plan->FillArguments(state, target.firstArgument, target.lastArgument, values)) {
+        return DispatchGeneralCall(host, state, target, function, frame, values);
     }
-    Value objectCopy;
-    called.Invoke(ScriptedObjectOf(target.object, objectCopy), values);
-    if (!planned) {
-        return PushResults(state, called, values, context);
-    }
-    if (plan->GetResultSlot() == std::string::npos) {
+    InvokeOn(*function, target.object, values);
+    const std::size_t resultSlot = plan->GetResultSlot();
+    if (resultSlot == std::string::npos) {
         return 0;
     }
-    PushResult(state, values[plan->GetResultSlot()], context);
-    return 1;
+    Value& result = values[resultSlot];
+    if (!result.IsEmpty() && plan->PushPlainResult(state, result)) {
+        return 1;
+    }
+    return PushGeneralResult(host, state, result);
 }
 
 }  // namespace Lua

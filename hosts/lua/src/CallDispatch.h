@@ -32,6 +32,11 @@ struct CallTarget {
     const boost::shared_ptr<IFunction>* resolved = nullptr;
     /// The number-call plan of the resolved function, when the caller keeps one.
     const NumberCallPlan* numberPlan = nullptr;
+    /// Stack index of the last script argument: the top of the stack unless the caller keeps
+    /// values of its own above the arguments.
+    int lastArgument = StackTop;
+
+    static constexpr int StackTop = -1;
 };
 
 /// Calls the function and pushes its results (the return value, then the output arguments);

@@ -10,16 +10,6 @@
 namespace VelmorandScript {
 namespace Lua {
 
-namespace {
-
-// The host state lives in the extra space of the state's threads (coroutines start with a copy
-// of the main thread's): every call into native code reaches it without a table lookup.
-HostState*& HostStateSlot(lua_State* state) {
-    return *static_cast<HostState**>(lua_getextraspace(state));
-}
-
-}  // namespace
-
 HostState::HostState(LuaContext& owner)
     : m_owner(owner),
       m_main(luaL_newstate()),
@@ -34,15 +24,11 @@ HostState::HostState(LuaContext& owner)
     if (GetMainThread() == nullptr) {
         throw std::bad_alloc();
     }
-    HostStateSlot(GetMainThread()) = this;
+    Slot(GetMainThread()) = this;
 }
 
 HostState::~HostState() {
     Close();
-}
-
-HostState& HostState::From(lua_State* state) {
-    return *HostStateSlot(state);
 }
 
 boost::shared_ptr<IScriptContext> HostState::GetSharedContext() const {
@@ -59,12 +45,6 @@ void HostState::Close() {
     lua_close(main);
     m_main.store(nullptr);
     m_current.store(nullptr);
-}
-
-void HostState::FreeReleasedReferences() {
-    if (!m_releases->IsEmpty()) {
-        m_releases->Drain(GetCurrentThread());
-    }
 }
 
 CallScratch& HostState::BeginCallWithNewScratch() {

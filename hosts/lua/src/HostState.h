@@ -6,6 +6,7 @@
 
 #include "CallFrame.h"
 #include "FixedText.h"
+#include "LuaReference.h"
 
 #include <VelmorandScript/Lua/LuaHost.h>
 
@@ -24,9 +25,6 @@
 namespace VelmorandScript {
 namespace Lua {
 
-class LuaReference;
-class ReleaseQueue;
-
 /// Why the running script is being ended; neither may be caught by the script.
 enum class Termination { None, Abort, Cancel };
 
@@ -38,7 +36,7 @@ public:
     HostState& operator=(const HostState&) = delete;
 
     /// The host state of a Lua state (or of one of its coroutines) made by this host.
-    static HostState& From(lua_State* state);
+    static HostState& From(lua_State* state) { return *Slot(state); }
 
     lua_State* GetMainThread() const { return m_main.load(std::memory_order_relaxed); }
     /// The thread that made the innermost call into native code; the main thread otherwise.
@@ -54,7 +52,11 @@ public:
     /// Where references released anywhere wait for this thread to free them.
     const boost::shared_ptr<ReleaseQueue>& GetReleaseQueue() const { return m_releases; }
     /// Frees the references released since the last call (on the state's own thread).
-    void FreeReleasedReferences();
+    void FreeReleasedReferences() {
+        if (!m_releases->IsEmpty()) {
+            m_releases->Drain(GetCurrentThread());
+        }
+    }
     LuaContext& GetOwner() const { return m_owner; }
     /// The owning context as native code receives it.
     boost::shared_ptr<IScriptContext> GetSharedContext() const;
@@ -75,6 +77,10 @@ public:
     void Terminate(Termination reason, const char* message) noexcept;
     /// The recorded termination; a pending cancel request counts as one.
     Termination GetTermination() const;
+    /// Whether GetTermination has anything to report (asked after every call into native code).
+    bool IsTerminating() const {
+        return m_termination.load() != Termination::None || IsCancelRequested();
+    }
     /// The text of the recorded termination (UTF-8).
     const FixedText& GetTerminationText() const { return m_terminationText; }
     /// The same as a string, the cancel text for a cancel that was only requested.
@@ -123,6 +129,12 @@ public:
 
 private:
     friend class CurrentThreadScope;
+
+    // The host state lives in the extra space of the state's threads (coroutines start with a
+    // copy of the main thread's): every call into native code reaches it without a table lookup.
+    static HostState*& Slot(lua_State* state) {
+        return *static_cast<HostState**>(lua_getextraspace(state));
+    }
 
     LuaContext& m_owner;
     std::atomic<lua_State*> m_main;

@@ -134,18 +134,19 @@ int CallMethod(lua_State* state) {
     // also tells what the userdata is.
     if (lua_type(state, 1) == LUA_TUSERDATA) {
         lua_getiuservalue(state, 1, 1);
-        const bool resolvedClass = lua_topointer(state, -1) == binding->methodCache;
-        lua_settop(state, -2);
-        if (resolvedClass) {
+        if (lua_topointer(state, -1) == binding->methodCache) {
             const auto& object =
                 *static_cast<const boost::shared_ptr<IObject>*>(lua_touserdata(state, 1));
             if (object) {
-                return DispatchCall(
-                    host, state,
-                    CallTarget{binding->scriptClass, binding->name, MethodStyles, object, 2,
-                               &binding->function, binding->numberPlan.get()});
+                // The user value stays above the arguments: a pop costs Lua as much as the
+                // check, and the results go on top, where Lua takes them from.
+                return DispatchCall(host, state,
+                                    CallTarget{binding->scriptClass, binding->name, MethodStyles,
+                                               object, 2, &binding->function,
+                                               binding->numberPlan.get(), lua_gettop(state) - 1});
             }
         }
+        lua_settop(state, -2);
     }
     // Any other object has the method looked up in its own class.
     const boost::shared_ptr<IObject>* object = TestObjectUserdata(state, 1);

@@ -60,9 +60,10 @@ bool IsTerminating(lua_State* state) {
     return HostState::From(state).GetTermination() != Termination::None;
 }
 
-// Keeps the error of the exception being handled in the host, without allocating: the handler
-// must end before anything is pushed, so that a Lua error raised by a push leaves no exception
-// current.
+}  // namespace
+
+// The handler must end before anything is pushed, so that a Lua error raised by a push leaves
+// no exception current.
 void CaptureError(HostState& host) noexcept {
     HostState::PendingError& pending = host.GetPendingError();
     pending.kind = HostState::PendingError::Kind::Text;
@@ -89,8 +90,8 @@ void CaptureError(HostState& host) noexcept {
     }
 }
 
-// Pushes the captured error as the C function's only value. Runs in a frame that owns nothing,
-// so a push that runs out of memory raises Lua's own "not enough memory" harmlessly.
+// Runs in a frame that owns nothing, so a push that runs out of memory raises Lua's own "not
+// enough memory" harmlessly.
 void PushPendingError(lua_State* state, HostState& host) {
     HostState::PendingError& pending = host.GetPendingError();
     lua_settop(state, 0);  // the call's values are of no use any more
@@ -115,6 +116,8 @@ void PushPendingError(lua_State* state, HostState& host) {
             lua_concat(state, 2);
     }
 }
+
+namespace {
 
 // The continuation of pcall and xpcall (also used when nothing yielded).
 int FinishProtectedCall(lua_State* state, int status, lua_KContext extra) {
@@ -252,24 +255,6 @@ void WrapLibraryFunction(lua_State* state, const char* name, lua_CFunction wrapp
 }
 
 }  // namespace
-
-int RunProtected(lua_State* state, ProtectedBody body) noexcept {
-    HostState& host = HostState::From(state);
-    try {
-        // Native code that reaches back into Lua from here works on the calling thread.
-        CurrentThreadScope thread(host, state);
-        const int results = body(state);
-        if (host.GetTermination() == Termination::None) {
-            return results;
-        }
-        // An abort or cancel that native code caught on its way here ends the script all the same.
-        host.GetPendingError().kind = HostState::PendingError::Kind::Termination;
-    } catch (...) {
-        CaptureError(host);
-    }
-    PushPendingError(state, host);
-    return -1;
-}
 
 void PushTerminationMarker(lua_State* state) {
     lua_pushlightuserdata(state, const_cast<char*>(&terminationMarker));

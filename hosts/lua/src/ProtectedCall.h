@@ -9,6 +9,8 @@
 // Aborts and cancels travel as a unique marker value that the host's pcall, xpcall,
 // coroutine.resume and coroutine.wrap pass on, so a script cannot swallow them.
 
+#include "HostState.h"
+
 #include <lua.hpp>
 
 namespace VelmorandScript {
@@ -16,16 +18,40 @@ namespace Lua {
 
 typedef int (*ProtectedBody)(lua_State* state);
 
-/// Runs `body` with `state` as the host's current thread; returns its result count, or -1 after
+/// RunProtected's handler: keeps the error of the exception being handled in the host, without
+/// allocating.
+void CaptureError(HostState& host) noexcept;
+/// Pushes the error that CaptureError kept, or the marker of a termination.
+void PushPendingError(lua_State* state, HostState& host);
+
+/// Runs `Body` with `state` as the host's current thread; returns its result count, or -1 after
 /// pushing the error value of the exception it threw (a ScriptAbortException or
 /// ScriptCancelException also ends the script). An abort or cancel recorded while the body ran
-/// ends the script even when native code caught its exception.
-int RunProtected(lua_State* state, ProtectedBody body) noexcept;
+/// ends the script even when native code caught its exception. A template, so that the body,
+/// which runs on every call into native code, is compiled into it rather than called.
+template <ProtectedBody Body>
+int RunProtected(lua_State* state) noexcept {
+    HostState& host = HostState::From(state);
+    try {
+        // Native code that reaches back into Lua from here works on the calling thread.
+        CurrentThreadScope thread(host, state);
+        const int results = Body(state);
+        if (!host.IsTerminating()) {
+            return results;
+        }
+        // An abort or cancel that native code caught on its way here ends the script all the same.
+        host.GetPendingError().kind = HostState::PendingError::Kind::Termination;
+    } catch (...) {
+        CaptureError(host);
+    }
+    PushPendingError(state, host);
+    return -1;
+}
 
 /// A lua_CFunction that runs Body through RunProtected.
 template <ProtectedBody Body>
 int ProtectedFunction(lua_State* state) {
-    const int results = RunProtected(state, Body);
+    const int results = RunProtected<Body>(state);
     return results >= 0 ? results : lua_error(state);
 }
 

@@ -80,6 +80,36 @@ void BM_RttrConvertStringToInt(benchmark::State& state) {
 }
 BENCHMARK(BM_RttrConvertStringToInt);
 
+/// The part of MeasureConvertValue that no lookup or routine can save, since a Value shares its
+/// holder with its copies and ConvertValue works in place: the copy of the prebuilt source, a
+/// new holder of the result assigned over it (the copy's share of the source holder released),
+/// the read and the drop. Nothing is looked up and nothing converted.
+template <class Result>
+void MeasureConversionFloor(benchmark::State& state, const Value& source, Result expected) {
+    Result converted{};
+    const std::uint64_t allocations = AllocationCount();
+    for (auto _ : state) {
+        Value value(source);
+        benchmark::DoNotOptimize(expected);
+        value = Value(&expected);
+        converted = GetAs<Result>(value);
+        benchmark::DoNotOptimize(converted);
+    }
+    ReportAllocations(state, allocations);
+}
+
+void BM_ConversionFloorLongToDouble(benchmark::State& state) {
+    const long number = 42;
+    MeasureConversionFloor(state, Value(&number), 42.0);
+}
+BENCHMARK(BM_ConversionFloorLongToDouble);
+
+void BM_ConversionFloorStringToLong(benchmark::State& state) {
+    const std::wstring text = L"42";
+    MeasureConversionFloor(state, Value(&text), 42L);
+}
+BENCHMARK(BM_ConversionFloorStringToLong);
+
 /// Two types whose run-time names differ only near their end: the slow case of the comparison.
 void BM_DataTypeCompareDistinct(benchmark::State& state) {
     const DataType first(typeid(VelmorandBench::TypeTag<1>));

@@ -88,6 +88,21 @@ void BM_FindFunctionTwoBasesUp(benchmark::State& state) {
 }
 BENCHMARK(BM_FindFunctionTwoBasesUp);
 
+/// The part of BM_FindFunctionTwoBasesUp that no lookup can save, since FindFunction returns a
+/// shared pointer: the copy of the found function's pointer and its release. Nothing is looked
+/// up.
+void BM_FindFunctionFloor(benchmark::State& state) {
+    const boost::shared_ptr<IFunction> found =
+        DerivedClass()->FindFunction(L"Add", StaticStyle | InstanceStyle, nullptr);
+    const std::uint64_t allocations = AllocationCount();
+    for (auto _ : state) {
+        boost::shared_ptr<IFunction> function = found;
+        benchmark::DoNotOptimize(function);
+    }
+    ReportAllocations(state, allocations);
+}
+BENCHMARK(BM_FindFunctionFloor);
+
 /// Find + invoke on both sides: each iteration looks Add up by a prebuilt name in the class that
 /// defines it, calls it on a prebuilt native instance with two prebuilt double arguments, stores
 /// the result into a slot kept across iterations and reads it back as a double.

@@ -32,11 +32,25 @@ PAIRS = [
      "copies a prebuilt Value(std::wstring L\"42\"), converts it to long, reads it with GetAs, "
      "drops the Value",
      "convert<int>() of a prebuilt rttr::variant(std::string \"42\")"),
+    ("3f floor of 3 / RTTR long->double",
+     "BM_ConversionFloorLongToDouble", "BM_RttrConvertLongToDouble", None,
+     "what no conversion can save: copies the prebuilt Value(long 42), assigns a new "
+     "Value(double) over it, reads it with GetAs, drops it; no lookup, no routine",
+     "as in 3"),
+    ("4f floor of 4 / RTTR string->int",
+     "BM_ConversionFloorStringToLong", "BM_RttrConvertStringToInt", None,
+     "as in 3f, from the prebuilt Value(std::wstring L\"42\") to a new Value(long)",
+     "as in 4"),
     ("5 FindFunction two bases up / RTTR get_method",
      "BM_FindFunctionTwoBasesUp", "BM_RttrGetMethod", 1.0,
      "FindFunction(\"Add\") by a prebuilt name on a class two bases below the one defining it "
      "(30 functions a class), drops the shared_ptr",
      "get_method(\"Add\") on the same shape of RTTR classes"),
+    ("5f floor of 5 / RTTR get_method",
+     "BM_FindFunctionFloor", "BM_RttrGetMethod", None,
+     "what no lookup can save: copies the prebuilt shared_ptr<IFunction> that FindFunction "
+     "returns, drops it; no lookup",
+     "as in 5"),
     ("6 find + invoke Add / RTTR get_method + invoke",
      "BM_FindAndInvokeAdd", "BM_RttrFindAndInvokeAdd", 1.25,
      "FindFunction(\"Add\") by a prebuilt name in the defining class, Invoke on a prebuilt "

@@ -7,6 +7,7 @@
 
 #include <VelmorandScript/Export.h>
 
+#include <boost/config.hpp>
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 
@@ -133,7 +134,7 @@ public:
 
     /// Builds the object with `make(storage)`, which returns the object it built there.
     template <class Make>
-    T* Construct(Make&& make) {
+    BOOST_FORCEINLINE T* Construct(Make&& make) {
         m_object = std::forward<Make>(make)(static_cast<void*>(&m_storage));
         return m_object;
     }
@@ -193,10 +194,13 @@ public:
 /// given and returns it, so that a class may build an object whose constructor only it can
 /// call. Values are made on every conversion and call, so both savings are worth having.
 template <class T, class Make>
-boost::shared_ptr<T> MakeSharedWith(Make&& make) {
+BOOST_FORCEINLINE boost::shared_ptr<T> MakeSharedWith(Make&& make) {
     boost::shared_ptr<T> owner(static_cast<T*>(nullptr), InPlaceDeleter<T>(),
                                SharedBlockAllocator<T>());
-    T* object = boost::get_deleter<InPlaceDeleter<T>>(owner)->Construct(std::forward<Make>(make));
+    // The owner's deleter is the InPlaceDeleter<T> just given: asked without get_deleter's
+    // comparison of type_info, as boost::make_shared asks for its own.
+    T* object = static_cast<InPlaceDeleter<T>*>(owner._internal_get_untyped_deleter())
+                    ->Construct(std::forward<Make>(make));
     // The aliasing move hands the ownership over without touching the counts.
     boost::shared_ptr<T> result(std::move(owner), object);
     // What boost::make_shared does too: an object that derives from enable_shared_from_this
@@ -207,7 +211,7 @@ boost::shared_ptr<T> MakeSharedWith(Make&& make) {
 
 /// MakeSharedWith for a T built from `args`.
 template <class T, class... Args>
-boost::shared_ptr<T> MakeShared(Args&&... args) {
+BOOST_FORCEINLINE boost::shared_ptr<T> MakeShared(Args&&... args) {
     return MakeSharedWith<T>(
         [&args...](void* storage) { return ::new (storage) T(std::forward<Args>(args)...); });
 }
@@ -360,7 +364,8 @@ public:
     /// value) and is const when `isConst` says so. For IObject and its derived interfaces the
     /// value always refers to the object and both flags are ignored.
     template <class T>
-    explicit Value(const T* address, bool byReference = false, bool isConst = false)
+    BOOST_FORCEINLINE explicit Value(const T* address, bool byReference = false,
+                                     bool isConst = false)
         : m_flags(AddressFlags<T>(isConst)), m_data(AddressHolder(address, byReference)) {}
 
     /// A value sharing a native value held by a shared pointer (both flags are ignored).
@@ -470,7 +475,8 @@ private:
 
     /// IObjects are always referred to; other values are copied unless asked for a reference.
     template <class T>
-    static boost::shared_ptr<Data> AddressHolder(const T* address, bool byReference) {
+    static BOOST_FORCEINLINE boost::shared_ptr<Data> AddressHolder(const T* address,
+                                                                   bool byReference) {
         if constexpr (!Detail::IsObjectType<T>::value) {
             if (!byReference) {
                 return Detail::MakeShared<TypedInstanceData<T>>(*address);

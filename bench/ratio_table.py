@@ -64,6 +64,11 @@ PAIRS = [
      "copies a prebuilt Value of a native object, WrapValue (the generic class-instance "
      "wrapper), drops the wrapper",
      "boost::make_shared of an object as large as the wrapper, drops it"),
+    ("7f floor of 7 / make_shared same size",
+     "BM_WrapFloor", "BM_MakeSharedWrapperSizedObject", None,
+     "what no lookup can save: copies the prebuilt Value, Class::CreateWrapper of a prebuilt "
+     "class, the wrapper into a Value assigned over the copy, drops it",
+     "as in 7"),
     ("8a Lua obj:Add host / hand-checked lua_CFunction",
      "BM_LuaHostAdd", "BM_LuaCheckedAdd", 1.5,
      "one obj:Add(i, 2) of a Lua loop, through the host and the class's descriptors",

@@ -404,7 +404,11 @@ int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
     }
     CallScratchScope scratch(host);
     CallFrame& frame = scratch.Frame();
-    frame.Name(target.scriptClass->GetScriptName(), function->GetName());
+    if (target.names != nullptr) {
+        frame.Name(*target.names);
+    } else {
+        frame.Name(target.scriptClass->GetScriptName(), function->GetName());
+    }
     CallFrameScope frameScope(host.GetOwner(), scratch.SharedFrame());
 
     std::vector<Value>& values = scratch.Values();

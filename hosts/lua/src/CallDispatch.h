@@ -3,6 +3,8 @@
 // One script call into native code: the call frame, deprecations, argument conversion, the
 // invocation and the results.
 
+#include "CallFrame.h"
+
 #include <VelmorandScript/VelmorandScript.h>
 
 #include <lua.hpp>
@@ -35,6 +37,9 @@ struct CallTarget {
     /// Stack index of the last script argument: the top of the stack unless the caller keeps
     /// values of its own above the arguments.
     int lastArgument = StackTop;
+    /// The names of the call's frame, when the caller took them from the resolved function
+    /// already; null to ask the descriptors.
+    const CallNames* names = nullptr;
 
     static constexpr int StackTop = -1;
 };

@@ -19,6 +19,12 @@ inline const wchar_t* TextOrEmpty(const wchar_t* text) {
     return text != nullptr ? text : L"";
 }
 
+/// The texts a call frame shows: the class's script name and the function's name.
+struct CallNames {
+    const wchar_t* className = L"";
+    const wchar_t* functionName = L"";
+};
+
 /// The frame of one call. It keeps the class's and the function's own texts, which live as long
 /// as their module, and makes strings of them only when asked.
 class CallFrame : public IScriptCall {
@@ -33,6 +39,10 @@ public:
     void Name(const wchar_t* className, const wchar_t* functionName) {
         m_className = TextOrEmpty(className);
         m_functionName = TextOrEmpty(functionName);
+    }
+    void Name(const CallNames& names) {
+        m_className = names.className;
+        m_functionName = names.functionName;
     }
     /// A renamed function runs under its new name.
     void Redirect(const wchar_t* functionName) { m_functionName = TextOrEmpty(functionName); }

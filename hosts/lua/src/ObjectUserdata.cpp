@@ -9,6 +9,7 @@
 
 #include <Common/Text.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -47,7 +48,36 @@ struct MethodBinding {
     /// The method cache of the class (lua_topointer): tables do not move, and the registry
     /// keeps the cache for the life of the state.
     const void* methodCache = nullptr;
+    /// The names the function's calls are framed with, taken when it was resolved: the method
+    /// cache keeps what it resolved then, names included.
+    CallNames frameNames;
 };
+
+/// The memory of an object userdata: the wrapper, and the method cache of the object's class
+/// (lua_topointer, null without a class), the same table that is the userdata's user value. A
+/// method closure recognises an object of its class by that address, checked after the
+/// block's size and mark, without asking Lua for the user value: that took Lua longer than the
+/// rest of the check.
+struct ObjectCell {
+    static constexpr std::uint64_t Mark = 0x56534f626a656374;  // "VSObject"
+
+    boost::shared_ptr<IObject> object;
+    const void* methodCache = nullptr;
+    std::uint64_t mark = Mark;
+};
+
+/// The object userdata at `index` when it belongs to the class whose method cache that is;
+/// null for any other value.
+const ObjectCell* ObjectOfClass(lua_State* state, int index, const void* methodCache) {
+    // Only a full userdata has both an address and a length.
+    const auto* cell = static_cast<const ObjectCell*>(lua_touserdata(state, index));
+    if (cell == nullptr || lua_rawlen(state, index) != sizeof(ObjectCell) ||
+        cell->mark != ObjectCell::Mark || cell->methodCache != methodCache ||
+        methodCache == nullptr) {
+        return nullptr;
+    }
+    return cell;
+}
 
 int CollectBinding(lua_State* state) {
     auto* binding = static_cast<MethodBinding*>(luaL_testudata(state, 1, bindingMetatable));
@@ -129,24 +159,15 @@ int CallMethod(lua_State* state) {
     const auto* binding =
         static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
     HostState& host = HostState::From(state);
-    // An object of the binding's class takes the function resolved already. Only object
-    // userdata carry a method cache as their user value, so finding the binding's cache there
-    // also tells what the userdata is.
-    if (lua_type(state, 1) == LUA_TUSERDATA) {
-        lua_getiuservalue(state, 1, 1);
-        if (lua_topointer(state, -1) == binding->methodCache) {
-            const auto& object =
-                *static_cast<const boost::shared_ptr<IObject>*>(lua_touserdata(state, 1));
-            if (object) {
-                // The user value stays above the arguments: a pop costs Lua as much as the
-                // check, and the results go on top, where Lua takes them from.
-                return DispatchCall(host, state,
-                                    CallTarget{binding->scriptClass, binding->name, MethodStyles,
-                                               object, 2, &binding->function,
-                                               binding->numberPlan.get(), lua_gettop(state) - 1});
-            }
+    // An object of the binding's class takes the function resolved already.
+    if (const ObjectCell* cell = ObjectOfClass(state, 1, binding->methodCache)) {
+        if (cell->object) {
+            return DispatchCall(
+                host, state,
+                CallTarget{binding->scriptClass, binding->name, MethodStyles, cell->object, 2,
+                           &binding->function, binding->numberPlan.get(), lua_gettop(state),
+                           &binding->frameNames});
         }
-        lua_settop(state, -2);
     }
     // Any other object has the method looked up in its own class.
     const boost::shared_ptr<IObject>* object = TestObjectUserdata(state, 1);
@@ -169,8 +190,10 @@ void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& 
     ReserveStack(state, 3);
     PushMethodCache(state, scriptClass);
     lua_pushvalue(state, keyIndex);
+    const CallNames frameNames{TextOrEmpty(scriptClass->GetScriptName()),
+                               TextOrEmpty(function->GetName())};
     PushBinding(state, MethodBinding{scriptClass, std::move(function), name, std::move(numberPlan),
-                                     lua_topointer(state, -2)});
+                                     lua_topointer(state, -2), frameNames});
     // The cache, the key and the binding become the method's closure, kept in the cache.
     RunLuaStep(state, 3, 1, [](lua_State* L) {
         lua_pushcclosure(L, &ProtectedFunction<&CallMethod>, 1);
@@ -338,7 +361,7 @@ boost::shared_ptr<IObject>* TestObjectUserdata(lua_State* state, int index) {
     }
     const bool marked = lua_rawgetp(state, -1, &objectMarkKey) == LUA_TBOOLEAN;
     lua_pop(state, 2);
-    return marked ? static_cast<boost::shared_ptr<IObject>*>(memory) : nullptr;
+    return marked ? &static_cast<ObjectCell*>(memory)->object : nullptr;
 }
 
 int CollectObject(lua_State* state) {
@@ -408,8 +431,8 @@ void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptCla
     }
     lua_pop(state, 1);
     const bool byNameAlone = ResolvesMethodsByNameAlone(scriptClass);
-    PushBinding(state,
-                MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L"", nullptr, nullptr});
+    PushBinding(state, MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L"", nullptr,
+                                     nullptr, CallNames()});
     // From the caches and the class's anchor binding: the new cache, registered.
     RunLuaStep(state, 2, 1, [byNameAlone, key = scriptClass.get()](lua_State* L) {
         lua_newtable(L);  // 3: the cache
@@ -453,8 +476,7 @@ void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
         object ? GetClassOfObject(*object) : boost::shared_ptr<Class>();
     const bool isArray = dynamic_cast<const IArray*>(object.get()) != nullptr;
     ReserveStack(state, 4);
-    // The user value is the method cache of the object's class, for IndexObjectCached and
-    // CallMethod.
+    // The user value is the method cache of the object's class, for IndexObjectCached.
     if (scriptClass) {
         PushMethodCache(state, scriptClass);
         lua_getmetatable(state, -1);
@@ -469,14 +491,16 @@ void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
         lua_pop(state, 1);
         lua_rawgetp(state, LUA_REGISTRYINDEX, &objectMetatableKey);
     }
+    const void* methodCache = lua_istable(state, -2) ? lua_topointer(state, -2) : nullptr;
     // The userdata holds an empty pointer from the start, and takes the object (and its
     // finalizer) only once nothing can fail any more.
     RunLuaStep(state, 0, 1, [](lua_State* L) {
-        new (lua_newuserdatauv(L, sizeof(boost::shared_ptr<IObject>), 1))
-            boost::shared_ptr<IObject>();
+        new (lua_newuserdatauv(L, sizeof(ObjectCell), 1)) ObjectCell();
         return 1;
     });
-    *static_cast<boost::shared_ptr<IObject>*>(lua_touserdata(state, -1)) = std::move(object);
+    auto* cell = static_cast<ObjectCell*>(lua_touserdata(state, -1));
+    cell->object = std::move(object);
+    cell->methodCache = methodCache;
     lua_rotate(state, -3, 1);  // the userdata, the cache, the metatable
     lua_setmetatable(state, -3);
     if (lua_istable(state, -1)) {

@@ -61,6 +61,13 @@ install(EXPORT VelmorandScriptTargets
     DESTINATION ${VELMORAND_CMAKE_INSTALL_DIR}
     COMPONENT development)
 
+# The build tree is a package too: a module builds against it with
+# -DVelmorandScript_DIR=<build folder> before anything is installed. The config and version
+# files below are written to the same folder.
+export(EXPORT VelmorandScriptTargets
+    NAMESPACE VelmorandScript::
+    FILE ${PROJECT_BINARY_DIR}/VelmorandScriptTargets.cmake)
+
 set(VELMORAND_HAS_LUA OFF)
 if(TARGET VelmorandLua)
     set(VELMORAND_HAS_LUA ON)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks an installed VelmorandScript as a user sees it: file layout, sonames, and consumer
 # programs built through the CMake package and through pkg-config, then run.
-#   check-install.sh --build <build folder>   installs that build into a temporary prefix first
+#   check-install.sh --build <build folder>   builds a consumer against the build tree, then
+#                                             installs that build into a temporary prefix
 #   check-install.sh --prefix <prefix>        checks what is installed there (e.g. /usr)
 set -euo pipefail
 
@@ -29,6 +30,11 @@ check_run_paths() {
 case "${1:-}" in
 --build)
     [[ -d "${2:-}" ]] || fail "no build folder given"
+    # A module builds against the build tree's own package before anything is installed.
+    quiet cmake -S "$here" -B "$work/tree-build" -DVelmorandScript_DIR="$(cd "$2" && pwd)" \
+        -DCMAKE_BUILD_TYPE=Release || fail "the consumer project does not configure against $2"
+    quiet cmake --build "$work/tree-build" || fail "the consumer does not build against $2"
+    "$work/tree-build/consumer" || fail "the consumer built against $2 fails"
     prefix=$work/prefix
     # The installed programs and libraries are relinked with their own run path (preinstall).
     quiet cmake --build "$2" --target preinstall || fail "relinking for the installation failed"

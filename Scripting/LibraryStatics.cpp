@@ -62,6 +62,9 @@ const Common::StaticStringTable::StringEntry s_messageTable[Messages::Count] = {
     {0xED0019,
      L"The API %1::%2 has been deprecated and may be removed without notice. Please refer to the "
      L"documentation and update your scripts accordingly."},
+    {0xED001A, L"calling %1: %2"},
+    {0xED001B, L"%1::%2: argument %3 has the native type %4, which no registered class describes."},
+    {0xED001C, L"%1 names %2 parameters, but the function has %3 that scripts pass."},
 };
 
 // Registered with the common library for as long as the library is loaded.

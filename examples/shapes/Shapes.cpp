@@ -1,5 +1,7 @@
 #include "Shapes.h"
 
+#include <boost/make_shared.hpp>
+
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
@@ -76,6 +78,14 @@ std::wstring Shape::Describe() const {
 
 Circle::Circle(double radius, std::wstring name) : Shape(std::move(name)), m_radius(radius) {}
 
+boost::shared_ptr<Circle> Circle::Unit() {
+    return boost::make_shared<Circle>(1.0, L"unit");
+}
+
+boost::shared_ptr<Circle> Circle::FromDiameter(double diameter) {
+    return boost::make_shared<Circle>(diameter / 2, L"circle");
+}
+
 double Circle::Area() const {
     return pi * m_radius * m_radius;
 }
@@ -87,9 +97,33 @@ double Circle::Perimeter() const {
 Rectangle::Rectangle(double width, double height, std::wstring name)
     : Shape(std::move(name)), m_width(width), m_height(height) {}
 
+boost::shared_ptr<Rectangle> Rectangle::Make(double width, double height, std::wstring name,
+                                             const Color& color) {
+    auto made = boost::make_shared<Rectangle>(width, height, std::move(name));
+    made->SetColor(color);
+    return made;
+}
+
+void Rectangle::GetSize(double& width, double& height) const {
+    width = m_width;
+    height = m_height;
+}
+
 void Rectangle::Scale(int factor) {
     m_width *= factor;
     m_height *= factor;
+}
+
+void Canvas::AddAll(const std::vector<boost::shared_ptr<Shape>>& shapes) {
+    m_shapes.insert(m_shapes.end(), shapes.begin(), shapes.end());
+}
+
+std::vector<std::wstring> Canvas::Names() const {
+    std::vector<std::wstring> names;
+    for (const boost::shared_ptr<Shape>& shape : m_shapes) {
+        names.push_back(shape->GetName());
+    }
+    return names;
 }
 
 double Canvas::TotalArea() const {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The sample application's own C++ model: shapes with a name, a colour and a position, and a
-// canvas that collects them. Nothing here knows about scripting; ShapesModule.cpp describes these
-// classes to the library.
+// canvas that collects them. Nothing here knows about scripting; the *Registration.cpp files
+// describe these classes to the library.
 
 #include <boost/enable_shared_from_this.hpp>
 #include <boost/shared_ptr.hpp>
@@ -76,6 +76,9 @@ private:
 class Circle : public Shape {
 public:
     Circle(double radius, std::wstring name);
+    /// A circle of radius 1 named "unit".
+    static boost::shared_ptr<Circle> Unit();
+    static boost::shared_ptr<Circle> FromDiameter(double diameter);
 
     std::wstring Kind() const override { return L"circle"; }
     double Area() const override;
@@ -92,6 +95,8 @@ private:
 class Rectangle : public Shape {
 public:
     Rectangle(double width, double height, std::wstring name);
+    static boost::shared_ptr<Rectangle> Make(double width, double height, std::wstring name,
+                                             const Color& color);
 
     std::wstring Kind() const override { return L"rectangle"; }
     double Area() const override { return m_width * m_height; }
@@ -102,6 +107,8 @@ public:
     void SetWidth(double width) { m_width = width; }
     double GetHeight() const { return m_height; }
     void SetHeight(double height) { m_height = height; }
+    void GetSize(double& width, double& height) const;
+    bool IsSquare() const { return m_width == m_height; }
 
 private:
     double m_width;
@@ -115,7 +122,11 @@ public:
 
     const std::wstring& GetTitle() const { return m_title; }
     void Add(boost::shared_ptr<Shape> shape) { m_shapes.push_back(std::move(shape)); }
+    void AddAll(const std::vector<boost::shared_ptr<Shape>>& shapes);
     const std::vector<boost::shared_ptr<Shape>>& GetShapes() const { return m_shapes; }
+    long Count() const { return static_cast<long>(m_shapes.size()); }
+    /// The names of the shapes, in order.
+    std::vector<std::wstring> Names() const;
     double TotalArea() const;
     /// The shape with the largest area; empty when the canvas is empty.
     boost::shared_ptr<Shape> Largest() const;

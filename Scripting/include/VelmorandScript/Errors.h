@@ -76,8 +76,14 @@ constexpr unsigned int DeprecatedRemoved = 0xED0018;
 /// "The API %1::%2 has been deprecated and may be removed without notice. Please refer to the
 /// documentation and update your scripts accordingly."
 constexpr unsigned int DeprecatedGeneric = 0xED0019;
+/// "calling %1: %2"
+constexpr unsigned int CallingFunction = 0xED001A;
+/// "%1::%2: argument %3 has the native type %4, which no registered class describes."
+constexpr unsigned int UnregisteredArgumentClass = 0xED001B;
+/// "%1 names %2 parameters, but the function has %3 that scripts pass."
+constexpr unsigned int ParameterNameCount = 0xED001C;
 /// The number of messages in the table (indexes 0 to Count - 1).
-constexpr unsigned int Count = 26;
+constexpr unsigned int Count = 29;
 }  // namespace Messages
 
 /// An error raised to the script. Catchable as Common::Exception and std::exception.

@@ -36,6 +36,7 @@ struct Other : boost::enable_shared_from_this<Other> {
     virtual ~Other() = default;
 };
 struct Unregistered {};
+struct Late {};
 struct Broken {
     void Take(Unregistered&) {}
     void Two(double, double) {}
@@ -370,6 +371,15 @@ TEST_F(RegistrationTest, RegistrationErrorsNameClassAndFunction) {
     for (const auto& row : rows) {
         EXPECT_EQ(ScriptErrorText([&] { row.described->Check(); }), row.error);
     }
+    // A class registered after the functions that take it names them once it is there.
+    const auto early = ClassBuilder<Broken>(L"Reg::Early", L"RegModule")
+                           .Method(L"Use", [](Broken&, Late&) {}, {L"late"})
+                           .Build();
+    EXPECT_NE(ScriptErrorText([&] { early->Check(); }), L"<no exception>");
+    ClassBuilder<Late>(L"Reg::LateClass", L"RegModule").Register();
+    EXPECT_EQ(ScriptErrorText([&] { early->Check(); }), L"<no exception>");
+    EXPECT_STREQ(early->FindFunction(L"Use", CommandStyle, {})->GetArguments()[0].GetScriptType(),
+                 L"Reg::LateClass");
 }
 
 }  // namespace

@@ -98,13 +98,13 @@ std::vector<std::wstring> SortedKeys(const IHash& table) {
 }  // namespace
 
 void RegisterModule() {
-    ConversionRegistry& conversions = ConversionRegistry::GetInstance();
-    conversions.RegisterDataConversion(DataType(typeid(std::wstring)), DataType(typeid(Color)),
-                                       &ColorFromText);
+    ConversionRegistry& convert = ConversionRegistry::GetInstance();
+    convert.RegisterDataConversion(DataType(typeid(std::wstring)), DataType(typeid(Color)),
+                                   &ColorFromText);
     // With this conversion WrapValue hands colours to scripts as their text.
-    conversions.RegisterDataConversion(DataType(typeid(Color)), DataType(typeid(std::wstring)),
-                                       &TextOfColor);
-    // Optional colour arguments default to black.
+    convert.RegisterDataConversion(DataType(typeid(Color)), DataType(typeid(std::wstring)),
+                                   &TextOfColor);
+    // Optional colour arguments without a default of their own (Rectangle's) are black.
     ValueFactory::GetFactory().AddCreator(DataType(typeid(Color)), [] { return Value(&black); });
     ClassBuilder<Shape>(L"Shapes::Shape", L"Shapes")
         .Property(L"Name", &Shape::GetName, &Shape::SetName)
@@ -130,7 +130,6 @@ void RegisterModule() {
         .Static(L"FromDiameter", &Circle::FromDiameter, {L"diameter"})
         .Property(L"Radius", &Circle::GetRadius, &Circle::SetRadius)
         .Register();
-    // The colour has no default value of its own: the host takes it from the value factory.
     ClassBuilder<Rectangle>(L"Shapes::Rectangle", L"Shapes")
         .Base(L"Shapes::Shape")
         .Constructor(&Rectangle::Make, {L"width", L"height", Default(L"name", L"rectangle"),

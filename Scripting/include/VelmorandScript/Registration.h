@@ -97,7 +97,7 @@ struct ScriptTypeName {};
 class Parameter {
 public:
     /// A required parameter named `name`.
-    Parameter(const wchar_t* name)  // NOLINT: names are given as plain texts
+    Parameter(const wchar_t* name)  // not explicit: a plain text names a parameter
         : m_name(name), m_scriptType(nullptr), m_scriptDefault(nullptr), m_optional(false) {}
 
     /// The parameter becomes optional with `defaultValue` (empty: the value factory's value for
@@ -212,7 +212,7 @@ public:
     /// A constructor that runs `factory`, which returns a `boost::shared_ptr` to the new object
     /// (or the object by value, which the script then receives a copy of).
     template <class F>
-    ClassBuilder& Constructor(F factory, std::initializer_list<Parameter> names) {
+    ClassBuilder& Constructor(F factory, std::initializer_list<Parameter> names = {}) {
         std::wstring name = m_scriptName;
         const std::size_t separator = name.rfind(L"::");
         if (separator != std::wstring::npos) {
@@ -270,21 +270,23 @@ public:
     }
 
     /// `oldName` was renamed to `newName`: calls warn and run `newName`. It takes the style of
-    /// the function `newName` described so far (a method when there is none).
+    /// the first function `newName` described so far (an instance function when there is none).
     ClassBuilder& Renamed(const wchar_t* oldName, const wchar_t* newName) {
         m_functions.push_back(boost::make_shared<DeprecatedRenamedFunction>(
             oldName, m_scriptName, m_moduleName, StyleOf(newName, InstanceStyle), newName));
         return *this;
     }
-    /// `oldName` was replaced by the functions `replacements` names, which are not
-    /// call-compatible: calls fail with a text that names them.
+    /// `oldName` (a command unless `style` says otherwise) was replaced by the functions
+    /// `replacements` names, which are not call-compatible: calls fail with a text that names
+    /// them.
     ClassBuilder& Replaced(const wchar_t* oldName, const wchar_t* replacements,
                            int style = CommandStyle) {
         m_functions.push_back(boost::make_shared<DeprecatedReplacedFunction>(
             oldName, m_scriptName, m_moduleName, style, replacements));
         return *this;
     }
-    /// `oldName`, of the style given, was removed: calls fail with a text that says so.
+    /// `oldName` (a command unless `style` says otherwise) was removed: calls fail with a text
+    /// that says so.
     ClassBuilder& Removed(const wchar_t* oldName, int style = CommandStyle) {
         m_functions.push_back(boost::make_shared<DeprecatedRemovedFunction>(
             oldName, m_scriptName, m_moduleName, style, L""));

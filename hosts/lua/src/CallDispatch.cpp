@@ -5,6 +5,7 @@
 #include "LuaReference.h"
 #include "NumberCalls.h"
 #include "ObjectUserdata.h"
+#include "ProtectedCall.h"
 #include "ValueMarshalling.h"
 
 #include <Common/CfxFormat.h>
@@ -330,9 +331,9 @@ namespace {
 }
 
 /// Invoke on the value presented by a wrapper other than the standard one (or on nothing).
-__attribute__((noinline)) void InvokeOnCopy(const IFunction& function,
-                                            const boost::shared_ptr<IObject>& object,
-                                            std::vector<Value>& values) {
+[[gnu::noinline]] void InvokeOnCopy(const IFunction& function,
+                                    const boost::shared_ptr<IObject>& object,
+                                    std::vector<Value>& values) {
     Value objectCopy;
     function.Invoke(ScriptedObjectOf(object, objectCopy), values);
 }
@@ -351,10 +352,10 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
 
 /// The call of a function whose arguments take the general path: deprecated functions, and
 /// arguments that the number-call plan does not take.
-__attribute__((noinline)) int DispatchGeneralCall(HostState& host, lua_State* state,
-                                                  const CallTarget& target,
-                                                  const boost::shared_ptr<IFunction>& function,
-                                                  CallFrame& frame, std::vector<Value>& values) {
+[[gnu::noinline]] int DispatchGeneralCall(HostState& host, lua_State* state,
+                                          const CallTarget& target,
+                                          const boost::shared_ptr<IFunction>& function,
+                                          CallFrame& frame, std::vector<Value>& values) {
     ContextOnDemand context(host);
     boost::shared_ptr<IFunction> redirected;
     if ((function->GetStyle() & DeprecatedStyle) != 0) {
@@ -370,15 +371,15 @@ __attribute__((noinline)) int DispatchGeneralCall(HostState& host, lua_State* st
     return PushResults(state, called, values, context);
 }
 
-__attribute__((noinline)) int PushGeneralResult(HostState& host, lua_State* state, Value& value) {
+[[gnu::noinline]] int PushGeneralResult(HostState& host, lua_State* state, Value& value) {
     ContextOnDemand context(host);
     PushResult(state, value, context);
     return 1;
 }
 
 /// DispatchCall for a target without the function or the last argument.
-__attribute__((noinline)) int DispatchIncompleteCall(HostState& host, lua_State* state,
-                                                     const CallTarget& target) {
+[[gnu::noinline]] int DispatchIncompleteCall(HostState& host, lua_State* state,
+                                             const CallTarget& target) {
     CallTarget complete = target;
     if (complete.lastArgument == CallTarget::StackTop) {
         complete.lastArgument = lua_gettop(state);
@@ -392,12 +393,10 @@ __attribute__((noinline)) int DispatchIncompleteCall(HostState& host, lua_State*
     return DispatchCall(host, state, complete);
 }
 
-}  // namespace
-
-int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
-    if (target.resolved == nullptr || target.lastArgument == CallTarget::StackTop) {
-        return DispatchIncompleteCall(host, state, target);
-    }
+/// DispatchCall for a complete target, compiled into the method closure's C function as well:
+/// the usual method call runs in one function.
+[[gnu::always_inline]] inline int DispatchResolvedCall(HostState& host, lua_State* state,
+                                                       const CallTarget& target) {
     const boost::shared_ptr<IFunction>& function = *target.resolved;
     if (!function) {
         RaiseNoFunction(target);
@@ -429,6 +428,37 @@ int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
         return 1;
     }
     return PushGeneralResult(host, state, result);
+}
+
+// Upvalue: the method's MethodBinding.
+int CallMethodBody(lua_State* state) {
+    const auto* binding =
+        static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
+    HostState& host = HostState::From(state);
+    // An object of the binding's class takes the function resolved already.
+    if (const ObjectCell* cell = ObjectOfClass(state, 1, binding->methodCache)) {
+        if (cell->object) {
+            return DispatchResolvedCall(
+                host, state,
+                CallTarget{binding->scriptClass, binding->name, MethodStyles, cell->object, 2,
+                           &binding->function, binding->numberPlan.get(), lua_gettop(state),
+                           &binding->frameNames});
+        }
+    }
+    return CallMethodOnOtherValue(host, state, *binding);
+}
+
+}  // namespace
+
+int DispatchCall(HostState& host, lua_State* state, const CallTarget& target) {
+    if (target.resolved == nullptr || target.lastArgument == CallTarget::StackTop) {
+        return DispatchIncompleteCall(host, state, target);
+    }
+    return DispatchResolvedCall(host, state, target);
+}
+
+int CallMethod(lua_State* state) {
+    return ProtectedFunction<&CallMethodBody>(state);
 }
 
 }  // namespace Lua

@@ -50,6 +50,11 @@ struct CallTarget {
 /// `state` the host's current thread.
 int DispatchCall(HostState& host, lua_State* state, const CallTarget& target);
 
+/// The C function of method closures (upvalue 1: the closure's MethodBinding): calls the method
+/// on the object at 1 with the arguments after it. An object of the class the method was
+/// resolved in takes the resolved function; any other has it looked up in its own class.
+int CallMethod(lua_State* state);
+
 /// The function `name` of `scriptClass` in one of the styles, or an empty pointer.
 boost::shared_ptr<IFunction> FindScriptFunction(const boost::shared_ptr<Class>& scriptClass,
                                                 const std::wstring& name, long styleMask,

@@ -65,8 +65,8 @@ public:
     /// are exactly as many as the function's inputs and each is a number its parameter takes as
     /// it is (any number for a double, an integer within 32 bits for a long). Returns false
     /// otherwise, maybe having filled some slots, which the general path then fills anew.
-    bool FillArguments(lua_State* state, int firstArgument, int lastArgument,
-                       std::vector<Value>& values) const {
+    [[gnu::always_inline]] bool FillArguments(lua_State* state, int firstArgument, int lastArgument,
+                                              std::vector<Value>& values) const {
         if (!m_applies || lastArgument - firstArgument + 1 != static_cast<int>(m_inputs.size())) {
             return false;
         }
@@ -92,7 +92,7 @@ public:
 
     /// Pushes a double result as it is, when logging is off and the host's wrapper passes
     /// doubles unchanged: what PushPlainNumber would push. Otherwise PushPlainNumber's answer.
-    bool PushPlainResult(lua_State* state, const Value& value) const {
+    [[gnu::always_inline]] bool PushPlainResult(lua_State* state, const Value& value) const {
         const std::type_info& type = value.GetType().GetTypeInfo();
         if (m_doublesPassPlain && value.IsNumber() && &type == &typeid(double) &&
             &value.GetDerivedType().GetTypeInfo() == &type) {

@@ -9,7 +9,6 @@
 
 #include <Common/Text.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -23,7 +22,6 @@ namespace {
 
 const char* const objectMetatable = "VelmorandScript.Object";
 const char* const bindingMetatable = "VelmorandScript.MethodBinding";
-constexpr long MethodStyles = InstanceStyle | CommandStyle;
 
 // The address of this object is the registry key of the method caches: one table per class
 // (by the address of its Class), holding the closures of the methods already resolved in it.
@@ -35,49 +33,6 @@ const char objectMarkKey = 0;
 const char classMetatableKey = 0;
 // The registry key of the metatable of objects that the host indexes (also registered by name).
 const char objectMetatableKey = 0;
-
-/// What a method closure calls: the function resolved by name in a class. Also anchors a class
-/// in the metatable of its method cache, with no function, so that the cache's key stays that
-/// class.
-struct MethodBinding {
-    boost::shared_ptr<Class> scriptClass;
-    boost::shared_ptr<IFunction> function;
-    std::wstring name;
-    /// How calls of the function with numbers fill their arguments; null for an anchor.
-    std::unique_ptr<const NumberCallPlan> numberPlan;
-    /// The method cache of the class (lua_topointer): tables do not move, and the registry
-    /// keeps the cache for the life of the state.
-    const void* methodCache = nullptr;
-    /// The names the function's calls are framed with, taken when it was resolved: the method
-    /// cache keeps what it resolved then, names included.
-    CallNames frameNames;
-};
-
-/// The memory of an object userdata: the wrapper, and the method cache of the object's class
-/// (lua_topointer, null without a class), the same table that is the userdata's user value. A
-/// method closure recognises an object of its class by that address, checked after the
-/// block's size and mark, without asking Lua for the user value: that took Lua longer than the
-/// rest of the check.
-struct ObjectCell {
-    static constexpr std::uint64_t Mark = 0x56534f626a656374;  // "VSObject"
-
-    boost::shared_ptr<IObject> object;
-    const void* methodCache = nullptr;
-    std::uint64_t mark = Mark;
-};
-
-/// The object userdata at `index` when it belongs to the class whose method cache that is;
-/// null for any other value.
-const ObjectCell* ObjectOfClass(lua_State* state, int index, const void* methodCache) {
-    // Only a full userdata has both an address and a length.
-    const auto* cell = static_cast<const ObjectCell*>(lua_touserdata(state, index));
-    if (cell == nullptr || lua_rawlen(state, index) != sizeof(ObjectCell) ||
-        cell->mark != ObjectCell::Mark || cell->methodCache != methodCache ||
-        methodCache == nullptr) {
-        return nullptr;
-    }
-    return cell;
-}
 
 int CollectBinding(lua_State* state) {
     auto* binding = static_cast<MethodBinding*>(luaL_testudata(state, 1, bindingMetatable));
@@ -154,34 +109,6 @@ int ReadArrayItem(lua_State* state, const IArray& array) {
     return 1;
 }
 
-// Upvalue: the method's MethodBinding.
-int CallMethod(lua_State* state) {
-    const auto* binding =
-        static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
-    HostState& host = HostState::From(state);
-    // An object of the binding's class takes the function resolved already.
-    if (const ObjectCell* cell = ObjectOfClass(state, 1, binding->methodCache)) {
-        if (cell->object) {
-            return DispatchCall(
-                host, state,
-                CallTarget{binding->scriptClass, binding->name, MethodStyles, cell->object, 2,
-                           &binding->function, binding->numberPlan.get(), lua_gettop(state),
-                           &binding->frameNames});
-        }
-    }
-    // Any other object has the method looked up in its own class.
-    const boost::shared_ptr<IObject>* object = TestObjectUserdata(state, 1);
-    if (object != nullptr && !*object) {
-        RaiseReleased();
-    }
-    if (object == nullptr) {
-        throw ScriptException(L"Call the method '" + binding->name +
-                              L"' on an object with ':', as in obj:" + binding->name + L"(...).");
-    }
-    return DispatchCall(
-        host, state, CallTarget{CheckedClass(**object), binding->name, MethodStyles, *object, 2});
-}
-
 /// Pushes the closure of a method and keeps it in the method cache of its class, under the key
 /// the script indexed with (at `keyIndex`).
 void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& scriptClass,
@@ -196,7 +123,7 @@ void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& 
                                      lua_topointer(state, -2), frameNames});
     // The cache, the key and the binding become the method's closure, kept in the cache.
     RunLuaStep(state, 3, 1, [](lua_State* L) {
-        lua_pushcclosure(L, &ProtectedFunction<&CallMethod>, 1);
+        lua_pushcclosure(L, &CallMethod, 1);
         lua_pushvalue(L, 2);
         lua_pushvalue(L, -2);
         lua_rawset(L, 1);
@@ -455,6 +382,20 @@ void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptCla
 }
 
 }  // namespace
+
+int CallMethodOnOtherValue(HostState& host, lua_State* state, const MethodBinding& binding) {
+    // Any other object has the method looked up in its own class.
+    const boost::shared_ptr<IObject>* object = TestObjectUserdata(state, 1);
+    if (object != nullptr && !*object) {
+        RaiseReleased();
+    }
+    if (object == nullptr) {
+        throw ScriptException(L"Call the method '" + binding.name +
+                              L"' on an object with ':', as in obj:" + binding.name + L"(...).");
+    }
+    return DispatchCall(host, state,
+                        CallTarget{CheckedClass(**object), binding.name, MethodStyles, *object, 2});
+}
 
 void RegisterObjectMetatable(lua_State* state) {
     luaL_newmetatable(state, bindingMetatable);

@@ -11,8 +11,8 @@ namespace Lua {
 NumberCallPlan::NumberCallPlan(const IFunction& function)
     : m_applies((function.GetStyle() & DeprecatedStyle) == 0),
       m_doublesPassPlain(!IsScripLoggingEnabled() && IsWrappedUnchanged(DataType(typeid(double)))),
-      m_resultSlot(std::string::npos),
-      m_slotCount(function.GetArguments().size()) {
+      m_inputCount(0),
+      m_resultSlot(std::string::npos) {
     const std::vector<Argument>& arguments = function.GetArguments();
     for (std::size_t slot = 0; slot < arguments.size() && m_applies; ++slot) {
         const Argument& argument = arguments[slot];
@@ -22,9 +22,10 @@ NumberCallPlan::NumberCallPlan(const IFunction& function)
             m_applies = false;
         } else if (IsScriptInputStyle(style)) {
             m_applies = &type == &typeid(double) || &type == &typeid(long);
-            m_inputs.push_back(Input{slot, &type == &typeid(double)});
+            m_roles.push_back(&type == &typeid(double) ? Role::Double : Role::Long);
+            ++m_inputCount;
         } else {
-            m_emptySlots.push_back(slot);
+            m_roles.push_back(Role::Empty);
             if (IsScriptResult(argument)) {
                 m_applies = m_resultSlot == std::string::npos;
                 m_resultSlot = slot;

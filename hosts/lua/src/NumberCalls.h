@@ -67,22 +67,22 @@ public:
     /// otherwise, maybe having filled some slots, which the general path then fills anew.
     [[gnu::always_inline]] bool FillArguments(lua_State* state, int firstArgument, int lastArgument,
                                               std::vector<Value>& values) const {
-        if (!m_applies || lastArgument - firstArgument + 1 != static_cast<int>(m_inputs.size())) {
+        if (!m_applies || lastArgument - firstArgument + 1 != m_inputCount) {
             return false;
         }
-        values.resize(m_slotCount);
+        values.resize(m_roles.size());
+        Value* slot = values.data();
         int index = firstArgument;
-        for (const Input& input : m_inputs) {
-            if (!StorePlainNumber(state, index, input.isDouble, values[input.slot])) {
+        for (const Role role : m_roles) {
+            if (role == Role::Empty) {
+                // As on the general path, the function finds its other slots empty.
+                if (!slot->IsEmpty()) {
+                    *slot = Value();
+                }
+            } else if (!StorePlainNumber(state, index++, role == Role::Double, *slot)) {
                 return false;
             }
-            ++index;
-        }
-        // As on the general path, the function finds its other slots empty.
-        for (const std::size_t slot : m_emptySlots) {
-            if (!values[slot].IsEmpty()) {
-                values[slot] = Value();
-            }
+            ++slot;
         }
         return true;
     }
@@ -103,20 +103,18 @@ public:
     }
 
 private:
-    struct Input {
-        std::size_t slot;
-        bool isDouble;  // else long
-    };
+    /// What the function finds in a slot: a number from the script, or nothing (its return
+    /// values, void ones included).
+    enum class Role : unsigned char { Double, Long, Empty };
 
     bool m_applies;
     /// Whether logging was off and doubles passed unchanged when the plan was made; neither
     /// changes once so (the logging switch is read once, wrapper routines are never replaced).
     bool m_doublesPassPlain;
-    std::vector<Input> m_inputs;
-    /// The slots the function finds empty: its return values, void ones included.
-    std::vector<std::size_t> m_emptySlots;
+    /// One role per slot, in slot order; the inputs take the script arguments in that order.
+    std::vector<Role> m_roles;
+    int m_inputCount;
     std::size_t m_resultSlot;
-    std::size_t m_slotCount;
 };
 
 }  // namespace Lua

@@ -19,7 +19,6 @@ namespace Shapes {
 namespace {
 
 using namespace VelmorandScript;
-typedef std::vector<boost::shared_ptr<Shape>> ShapeList;
 typedef const std::wstring& Text;
 typedef IScriptContext& Context;
 typedef const std::vector<double>& Numbers;
@@ -39,23 +38,16 @@ Value TextOfColor(const Value& source, boost::shared_ptr<IScriptContext>) {
     return Value(&text);
 }
 
-/// Calls the script function with each shape and its 1-based index; returns the shapes whose call
-/// returned true. The callback may change the canvas: the loop goes over a copy of the list.
-ShapeList CallForEach(const Canvas& canvas, const Value& callback, Context context) {
-    ShapeList selected;
-    long index = 0;
-    for (const boost::shared_ptr<Shape>& shape : ShapeList(canvas.GetShapes())) {
+/// The script function as a predicate of a shape and its index: Lua's truth of its first result.
+std::function<bool(const boost::shared_ptr<Shape>&, long)> Predicate(const Value& f, Context c) {
+    return [&f, &c](const boost::shared_ptr<Shape>& shape, long index) {
         std::vector<Value> results;
-        ++index;
-        if (!context.CallScriptFunction(callback, {Value(shape), Value(&index)}, false, results)) {
+        if (!c.CallScriptFunction(f, {Value(shape), Value(&index)}, false, results)) {
             throw ScriptException(L"The callback is not a function the script can call.");
         }
-        if (!results.empty() && !results[0].IsEmpty() &&  // Lua's truth: not nil, not false
-            (results[0].GetType() != DataType(typeid(bool)) || GetAs<bool>(results[0]))) {
-            selected.push_back(shape);
-        }
-    }
-    return selected;
+        return !results.empty() && !results[0].IsEmpty() &&
+               (results[0].GetType() != DataType(typeid(bool)) || GetAs<bool>(results[0]));
+    };
 }
 
 /// Settings come as a Lua table with the keys color and prefix, both optional.
@@ -74,15 +66,6 @@ void Restyle(Canvas& canvas, const IHash& settings, Context context) {
 }
 
 struct ScriptServices {};  // the native type of Shapes::Script, which has static functions only
-
-/// Calls a global script function by its name with one argument; its first result.
-Value CallByName(Text function, const Value& argument, Context context) {
-    std::vector<Value> results;  // the function is named by a text: the context finds it
-    if (!context.CallScriptFunction(Value(&function), {argument}, false, results)) {
-        throw ScriptException(L"No script function named " + function + L".");
-    }
-    return results.empty() ? Value() : results[0];
-}
 
 /// The string keys of a table, sorted. Count() keys: an empty key reads like the end of the walk.
 std::vector<std::wstring> SortedKeys(const IHash& table) {
@@ -154,11 +137,15 @@ void RegisterModule() {
         .Method(L"ForEach",
                 [](const Canvas& canvas, const Value& callback, Context context) {
                     const long count = canvas.Count();
-                    CallForEach(canvas, callback, context);
+                    canvas.Select(Predicate(callback, context));
                     return count;
                 },
                 {Typed(L"callback", L"function")})
-        .Method(L"Select", &CallForEach, {Typed(L"predicate", L"function")})
+        .Method(L"Select",
+                [](const Canvas& canvas, const Value& f, Context c) {
+                    return canvas.Select(Predicate(f, c));
+                },
+                {Typed(L"predicate", L"function")})
         .Register();
     ClassBuilder<ScriptServices>(L"Shapes::Script", L"Shapes")
         // Sends a warning to the script's handler; true when the handler took it.
@@ -170,7 +157,16 @@ void RegisterModule() {
         .Static(L"Get", [](Text name, Context c) { return c.GetScriptVariable(name); }, {L"name"})
         .Static(L"Set", [](Text name, const Value& v, Context c) { c.SetScriptVariable(name, v); },
                 {L"name", L"value"})
-        .Static(L"Call", &CallByName, {L"function", L"argument"})
+        // Calls a global script function by its name with one argument; its first result.
+        .Static(L"Call",
+                [](Text function, const Value& argument, Context context) {
+                    std::vector<Value> results;
+                    if (!context.CallScriptFunction(Value(&function), {argument}, false, results)) {
+                        throw ScriptException(L"No script function named " + function + L".");
+                    }
+                    return results.empty() ? Value() : results[0];
+                },
+                {L"function", L"argument"})
         .Static(L"Fail", [](Text message) { throw ScriptException(message); }, {L"message"})
         .Static(L"Echo", [](const Value& value) { return value; }, {L"value"})
         .Static(L"TypeOf", [](const Value& value) { return value.GetTypeName(); }, {L"value"})

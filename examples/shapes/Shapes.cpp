@@ -126,6 +126,18 @@ std::vector<std::wstring> Canvas::Names() const {
     return names;
 }
 
+std::vector<boost::shared_ptr<Shape>> Canvas::Select(
+    const std::function<bool(const boost::shared_ptr<Shape>&, long)>& keep) const {
+    std::vector<boost::shared_ptr<Shape>> selected;
+    long index = 0;
+    for (const boost::shared_ptr<Shape>& shape : std::vector<boost::shared_ptr<Shape>>(m_shapes)) {
+        if (keep(shape, ++index)) {
+            selected.push_back(shape);
+        }
+    }
+    return selected;
+}
+
 double Canvas::TotalArea() const {
     double total = 0;
     for (const boost::shared_ptr<Shape>& shape : m_shapes) {

@@ -8,6 +8,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,10 @@ public:
     long Count() const { return static_cast<long>(m_shapes.size()); }
     /// The names of the shapes, in order.
     std::vector<std::wstring> Names() const;
+    /// The shapes for which `keep`, given each shape and its 1-based index, returns true. `keep`
+    /// may change the canvas: the walk goes over the shapes the canvas had when called.
+    std::vector<boost::shared_ptr<Shape>> Select(
+        const std::function<bool(const boost::shared_ptr<Shape>&, long)>& keep) const;
     double TotalArea() const;
     /// The shape with the largest area; empty when the canvas is empty.
     boost::shared_ptr<Shape> Largest() const;

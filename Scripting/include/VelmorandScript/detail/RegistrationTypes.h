@@ -2,7 +2,7 @@
 
 // How the typed registration (Registration.h) sees a C++ type: what it is to scripts, which
 // DataType its descriptors carry, and how its values are read from and made into Values. Only
-// Registration.h and BoundFunction.h use these.
+// Registration.h and the other detail headers of the typed registration use these.
 
 #include <VelmorandScript/Classes.h>
 #include <VelmorandScript/Context.h>
@@ -15,7 +15,6 @@
 #include <Common/Text.h>
 
 #include <boost/enable_shared_from_this.hpp>
-
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 
@@ -36,6 +35,7 @@ struct ScriptTypeName;
 
 namespace Detail {
 
+/// Deduces B from a class derived from boost::enable_shared_from_this<B>; never defined.
 template <class B>
 B* SharedBaseOf(const boost::enable_shared_from_this<B>*);
 
@@ -342,17 +342,6 @@ const wchar_t* FixedScriptType() {
         return GivenScriptTypeName<T>::Get();
     }
 }
-
-/// The class whose script name names descriptors of T, for those that FixedScriptType leaves
-/// to the check; void for the others.
-template <class T>
-struct NamingClass {
-    typedef void type;
-};
-template <class T>
-struct NamingClass<boost::shared_ptr<T>> {
-    typedef T type;
-};
 
 /// A Value of declared type T without an object, for finding the class registered for T.
 template <class T>

@@ -27,14 +27,29 @@ check_run_paths() {
     done
 }
 
+# The module project of docs/writing-a-module.md, built against a package ($1: the CMake
+# option that finds it) and run by the velmorand-lua given ($2), when there is one.
+check_module_project() {
+    local project=$source_dir/examples/module-project build=$work/module-$RANDOM
+    quiet cmake -S "$project" -B "$build" "$1" -DCMAKE_BUILD_TYPE=Release ||
+        fail "the module project does not configure with $1"
+    quiet cmake --build "$build" || fail "the module project does not build with $1"
+    if [[ -x "$2" ]]; then
+        (cd "$project" && quiet "$2" --no-default-module --module "$build/libCounter.so" counter.lua) ||
+            fail "counter.lua fails with the module project built with $1"
+    fi
+}
+
 case "${1:-}" in
 --build)
     [[ -d "${2:-}" ]] || fail "no build folder given"
+    tree=$(cd "$2" && pwd)
     # A module builds against the build tree's own package before anything is installed.
-    quiet cmake -S "$here" -B "$work/tree-build" -DVelmorandScript_DIR="$(cd "$2" && pwd)" \
+    quiet cmake -S "$here" -B "$work/tree-build" -DVelmorandScript_DIR="$tree" \
         -DCMAKE_BUILD_TYPE=Release || fail "the consumer project does not configure against $2"
     quiet cmake --build "$work/tree-build" || fail "the consumer does not build against $2"
     "$work/tree-build/consumer" || fail "the consumer built against $2 fails"
+    check_module_project -DVelmorandScript_DIR="$tree" "$tree/hosts/lua/velmorand-lua"
     prefix=$work/prefix
     # The installed programs and libraries are relinked with their own run path (preinstall).
     quiet cmake --build "$2" --target preinstall || fail "relinking for the installation failed"
@@ -95,6 +110,7 @@ quiet cmake --build "$work/cmake-build" || fail "the consumer does not build wit
 if [[ $has_lua == yes ]]; then
     "$work/cmake-build/lua_consumer" || fail "the Lua consumer built with find_package fails"
 fi
+check_module_project -DCMAKE_PREFIX_PATH="$prefix" "$prefix/bin/velmorand-lua"
 ! cmake -S "$here" -B "$work/cmake-wrong-version" -DCMAKE_PREFIX_PATH="$prefix" \
     -DVELMORAND_REQUESTED_VERSION=99.0 >/dev/null 2>&1 || fail "find_package accepts version 99.0"
 

@@ -145,7 +145,9 @@ private:
         if (m_object) {
             T* object = m_object;
             m_object = nullptr;
-            object->~T();
+            // The object was built as exactly a T: its destructor is called directly, not
+            // through the virtual table.
+            object->T::~T();
         }
     }
 

@@ -23,6 +23,7 @@ typedef const std::wstring& Text;
 typedef IScriptContext& Context;
 typedef const std::vector<double>& Numbers;
 const Color black{0, 0, 0};
+const DataType colorType(typeid(Color)), textType(typeid(std::wstring));
 
 Value ColorFromText(const Value& source, boost::shared_ptr<IScriptContext>) {
     Color color = black;
@@ -55,8 +56,8 @@ void Restyle(Canvas& canvas, const IHash& settings, Context context) {
     for (const boost::shared_ptr<Shape>& shape : canvas.GetShapes()) {
         if (settings.Exists(L"color")) {
             Value color = settings.Item(L"color");
-            ConversionRegistry::GetInstance().ConvertValue(DataType(typeid(Color)),
-                                                           context.shared_from_this(), color, true);
+            ConversionRegistry::GetInstance().ConvertValue(colorType, context.shared_from_this(),
+                                                           color, true);
             shape->SetColor(GetAs<Color>(color));
         }
         if (settings.Exists(L"prefix")) {
@@ -81,14 +82,11 @@ std::vector<std::wstring> SortedKeys(const IHash& table) {
 }  // namespace
 
 void RegisterModule() {
-    ConversionRegistry& convert = ConversionRegistry::GetInstance();
-    convert.RegisterDataConversion(DataType(typeid(std::wstring)), DataType(typeid(Color)),
-                                   &ColorFromText);
+    ConversionRegistry::GetInstance().RegisterDataConversion(textType, colorType, &ColorFromText);
     // With this conversion WrapValue hands colours to scripts as their text.
-    convert.RegisterDataConversion(DataType(typeid(Color)), DataType(typeid(std::wstring)),
-                                   &TextOfColor);
+    ConversionRegistry::GetInstance().RegisterDataConversion(colorType, textType, &TextOfColor);
     // Optional colour arguments without a default of their own (Rectangle's) are black.
-    ValueFactory::GetFactory().AddCreator(DataType(typeid(Color)), [] { return Value(&black); });
+    ValueFactory::GetFactory().AddCreator(colorType, [] { return Value(&black); });
     ClassBuilder<Shape>(L"Shapes::Shape", L"Shapes")
         .Property(L"Name", &Shape::GetName, &Shape::SetName)
         .Property(L"Color", &Shape::GetColor, &Shape::SetColor)
@@ -135,10 +133,8 @@ void RegisterModule() {
         .Method(L"Names", &Canvas::Names)
         .Method(L"Restyle", &Restyle, {Typed(L"settings", L"table")})
         .Method(L"ForEach",
-                [](const Canvas& canvas, const Value& callback, Context context) {
-                    const long count = canvas.Count();
-                    canvas.Select(Predicate(callback, context));
-                    return count;
+                [](const Canvas& canvas, const Value& f, Context c) {
+                    return canvas.ForEach(Predicate(f, c));
                 },
                 {Typed(L"callback", L"function")})
         .Method(L"Select",

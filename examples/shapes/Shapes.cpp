@@ -126,15 +126,23 @@ std::vector<std::wstring> Canvas::Names() const {
     return names;
 }
 
+long Canvas::ForEach(
+    const std::function<void(const boost::shared_ptr<Shape>&, long)>& visit) const {
+    long index = 0;
+    for (const boost::shared_ptr<Shape>& shape : std::vector<boost::shared_ptr<Shape>>(m_shapes)) {
+        visit(shape, ++index);
+    }
+    return index;
+}
+
 std::vector<boost::shared_ptr<Shape>> Canvas::Select(
     const std::function<bool(const boost::shared_ptr<Shape>&, long)>& keep) const {
     std::vector<boost::shared_ptr<Shape>> selected;
-    long index = 0;
-    for (const boost::shared_ptr<Shape>& shape : std::vector<boost::shared_ptr<Shape>>(m_shapes)) {
-        if (keep(shape, ++index)) {
+    ForEach([&](const boost::shared_ptr<Shape>& shape, long index) {
+        if (keep(shape, index)) {
             selected.push_back(shape);
         }
-    }
+    });
     return selected;
 }
 

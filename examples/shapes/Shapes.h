@@ -128,8 +128,11 @@ public:
     long Count() const { return static_cast<long>(m_shapes.size()); }
     /// The names of the shapes, in order.
     std::vector<std::wstring> Names() const;
-    /// The shapes for which `keep`, given each shape and its 1-based index, returns true. `keep`
+    /// Calls `visit` with each shape and its 1-based index; how many shapes it visited. `visit`
     /// may change the canvas: the walk goes over the shapes the canvas had when called.
+    long ForEach(const std::function<void(const boost::shared_ptr<Shape>&, long)>& visit) const;
+    /// The shapes for which `keep`, given each shape and its index, returns true, walked as
+    /// ForEach walks them.
     std::vector<boost::shared_ptr<Shape>> Select(
         const std::function<bool(const boost::shared_ptr<Shape>&, long)>& keep) const;
     double TotalArea() const;

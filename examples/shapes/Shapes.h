@@ -1,8 +1,8 @@
 #pragma once
 
 // The sample application's own C++ model: shapes with a name, a colour and a position, and a
-// canvas that collects them. Nothing here knows about scripting; the *Registration.cpp files
-// describe these classes to the library.
+// canvas that collects them. Nothing here knows about scripting; Registration.cpp describes
+// these classes to the library.
 
 #include <boost/enable_shared_from_this.hpp>
 #include <boost/shared_ptr.hpp>

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -72,10 +73,7 @@ void RegisterParts() {
             .Static(L"Copy", [](const Part& part) { return part; }, {L"part"})
             .Static(L"Sum",
                     [](const std::vector<double>& numbers) {
-                        double sum = 0;
-                        for (double number : numbers)
-                            sum += number;
-                        return sum;
+                        return std::accumulate(numbers.begin(), numbers.end(), 0.0);
                     },
                     {L"numbers"})
             .Static(L"Gears",
@@ -86,8 +84,9 @@ void RegisterParts() {
                     {L"count"})
             .Static(L"Fail",
                     [](bool script) {
-                        if (script)
+                        if (script) {
                             throw ScriptException(L"as the script wants");
+                        }
                         throw std::runtime_error("broken");
                     },
                     {L"script"})
@@ -120,8 +119,9 @@ boost::shared_ptr<Class> DescribePartsByHand() {
     auto add = [&](const wchar_t* name, int style, bool isConst, std::vector<Argument> arguments) {
         auto function = boost::make_shared<NativeFunction>(name, L"Reg::Part", L"RegModule",
                                                            isConst, style, NativeFunction::Body());
-        for (const Argument& argument : arguments)
+        for (const Argument& argument : arguments) {
             function->AddArgument(argument);
+        }
         hand->AddFunction(function);
     };
     auto arg = [](DataType type, const wchar_t* script, const wchar_t* name, long style,

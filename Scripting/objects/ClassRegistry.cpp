@@ -26,7 +26,7 @@ void RejectBaseCycle(const ClassRegistry& registry, const boost::shared_ptr<Clas
                 names += L" -> ";
             }
             names += Detail::TextOrEmpty(current->GetScriptName());
-            // The message table has no text for a cycle, and its 26 texts are fixed.
+            // The message table has no text for a cycle: its texts are kept as they are.
             throw ScriptException(Detail::FormatPattern(L"Cycle of base classes: %1.", names));
         }
         chain.push_back(current.get());

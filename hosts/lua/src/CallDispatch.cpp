@@ -437,10 +437,10 @@ int CallMethodBody(lua_State* state) {
     HostState& host = HostState::From(state);
     // An object of the binding's class takes the function resolved already.
     if (const ObjectCell* cell = ObjectOfClass(state, 1, binding->methodCache)) {
-        if (cell->object) {
+        if (*cell->object) {
             return DispatchResolvedCall(
                 host, state,
-                CallTarget{binding->scriptClass, binding->name, MethodStyles, cell->object, 2,
+                CallTarget{binding->scriptClass, binding->name, MethodStyles, *cell->object, 2,
                            &binding->function, binding->numberPlan.get(), lua_gettop(state),
                            &binding->frameNames});
         }

@@ -43,6 +43,8 @@ void HostState::Close() {
     m_closing = true;
     m_pendingError.value.reset();
     lua_close(main);
+    // Objects whose finalizers Lua could not call.
+    m_objects.ReleaseAll();
     m_main.store(nullptr);
     m_current.store(nullptr);
 }

@@ -7,6 +7,7 @@
 #include "CallFrame.h"
 #include "FixedText.h"
 #include "LuaReference.h"
+#include "ObjectSlots.h"
 
 #include <VelmorandScript/Lua/LuaHost.h>
 
@@ -51,6 +52,8 @@ public:
     void AdoptCallingThread() { m_thread.store(std::this_thread::get_id()); }
     /// Where references released anywhere wait for this thread to free them.
     const boost::shared_ptr<ReleaseQueue>& GetReleaseQueue() const { return m_releases; }
+    /// The native objects of the state's object userdata.
+    ObjectSlots& GetObjectSlots() { return m_objects; }
     /// Frees the references released since the last call (on the state's own thread).
     void FreeReleasedReferences() {
         if (!m_releases->IsEmpty()) {
@@ -151,6 +154,7 @@ private:
     std::string m_cancelText;
     PendingError m_pendingError;
     boost::shared_ptr<ReleaseQueue> m_releases;
+    ObjectSlots m_objects;
     /// BeginCall for a depth not reached before or a frame that native code kept.
     CallScratch& BeginCallWithNewScratch();
 

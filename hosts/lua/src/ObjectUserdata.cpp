@@ -280,22 +280,28 @@ int ObjectsEqual(lua_State* state) {
     return 1;
 }
 
-// The userdata at `index` when its metatable is one of the object metatables, else null.
-boost::shared_ptr<IObject>* TestObjectUserdata(lua_State* state, int index) {
+// The cell of the userdata at `index` when its metatable is one of the object metatables,
+// else null.
+ObjectCell* TestObjectCell(lua_State* state, int index) {
     void* memory = lua_touserdata(state, index);
     if (memory == nullptr || !lua_getmetatable(state, index)) {
         return nullptr;
     }
     const bool marked = lua_rawgetp(state, -1, &objectMarkKey) == LUA_TBOOLEAN;
     lua_pop(state, 2);
-    return marked ? &static_cast<ObjectCell*>(memory)->object : nullptr;
+    return marked ? static_cast<ObjectCell*>(memory) : nullptr;
+}
+
+boost::shared_ptr<IObject>* TestObjectUserdata(lua_State* state, int index) {
+    ObjectCell* cell = TestObjectCell(state, index);
+    return cell != nullptr ? cell->object : nullptr;
 }
 
 int CollectObject(lua_State* state) {
-    boost::shared_ptr<IObject>* object = TestObjectUserdata(state, 1);
-    if (object != nullptr) {
-        object->~shared_ptr();
-        new (object) boost::shared_ptr<IObject>();  // stays valid should the userdata be used again
+    if (ObjectCell* cell = TestObjectCell(state, 1)) {
+        boost::shared_ptr<IObject>* slot = cell->object;
+        cell->object = ObjectSlots::Empty();  // stays valid should the userdata be used again
+        HostState::From(state).GetObjectSlots().Release(slot);
     }
     return 0;
 }
@@ -440,7 +446,7 @@ void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
         return 1;
     });
     auto* cell = static_cast<ObjectCell*>(lua_touserdata(state, -1));
-    cell->object = std::move(object);
+    cell->object = HostState::From(state).GetObjectSlots().Hold(std::move(object));
     cell->methodCache = methodCache;
     lua_rotate(state, -3, 1);  // the userdata, the cache, the metatable
     lua_setmetatable(state, -3);

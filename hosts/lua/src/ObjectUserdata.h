@@ -9,6 +9,7 @@
 
 #include "CallFrame.h"
 #include "NumberCalls.h"
+#include "ObjectSlots.h"
 
 #include <VelmorandScript/VelmorandScript.h>
 
@@ -67,7 +68,8 @@ struct MethodBinding {
 struct ObjectCell {
     static constexpr std::uint64_t Mark = 0x56534f626a656374;  // "VSObject"
 
-    boost::shared_ptr<IObject> object;
+    /// The object's slot in the host's ObjectSlots; ObjectSlots::Empty() once released.
+    boost::shared_ptr<IObject>* object = ObjectSlots::Empty();
     const void* methodCache = nullptr;
     std::uint64_t mark = Mark;
 };

@@ -18,6 +18,7 @@
 #include <boost/make_shared.hpp>
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -252,9 +253,38 @@ bool LuaContext::IsCancelRequested() const {
     return m_state->IsCancelRequested();
 }
 
+namespace {
+
+/// "chunk:line: " of the script code that made the running native call, as Lua writes positions
+/// in error messages; empty when that is not script code. Only reads debug information: nothing
+/// is pushed and nothing can raise.
+std::wstring ScriptPosition(lua_State* state) {
+    lua_Debug info;
+    if (!lua_getstack(state, 1, &info) || !lua_getinfo(state, "Sl", &info) ||
+        info.currentline <= 0) {
+        return std::wstring();
+    }
+    return DecodeLuaText(info.short_src, std::strlen(info.short_src)) + L":" +
+           std::to_wstring(info.currentline) + L": ";
+}
+
+}  // namespace
+
+std::wstring LuaContext::LocateWarning(const std::wstring& text) const {
+    std::wstring located;
+    lua_State* state = m_state->GetCurrentThread();
+    if (state != nullptr && m_state->IsOwnThread()) {
+        located = ScriptPosition(state);
+    }
+    if (const boost::shared_ptr<IScriptCall> call = GetScriptCall()) {
+        located += L"calling " + call->GetCalledFunctionName() + L": ";
+    }
+    return located + text;
+}
+
 bool LuaContext::NotifyScript(const std::wstring& text, EventType type) {
     try {
-        return ScriptContext::NotifyScript(text, type);
+        return ScriptContext::NotifyScript(type == WarningEvent ? LocateWarning(text) : text, type);
     } catch (const ScriptAbortException& abort) {
         // Recorded here, where it is requested, so that the script ends even when native code
         // between here and the host catches the exception.

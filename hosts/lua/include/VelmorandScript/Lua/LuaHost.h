@@ -136,8 +136,11 @@ public:
     void CancelScript() override;
     /// Whether CancelScript was called since the last run ended.
     bool IsCancelRequested() const override;
-    /// As ScriptContext::NotifyScript; an abort the handler asks for is also recorded, so that
-    /// the script ends even when native code catches the ScriptAbortException on its way.
+    /// As ScriptContext::NotifyScript, a warning's text preceded by where it arose: the script
+    /// position of the native call and the function called ("shapes.lua:12: calling
+    /// Shapes::Circle::Scale: Loss of precision ..."), as far as they are known. An abort the
+    /// handler asks for is also recorded, so that the script ends even when native code catches
+    /// the ScriptAbortException on its way.
     bool NotifyScript(const std::wstring& text, EventType type) override;
     /// The Lua global of that name (read without metamethods), as a Value: see the file comment
     /// for the types. An empty value for nil. Like SetScriptVariable and InvokeScriptFunction,
@@ -160,6 +163,7 @@ private:
     LuaContext();
     RunResult RunLoadedChunk(int loadStatus, int argumentCount);
     void CheckOwnThread() const;
+    std::wstring LocateWarning(const std::wstring& text) const;
 
     boost::shared_ptr<HostState> m_state;
 };

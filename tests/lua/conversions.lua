@@ -20,6 +20,8 @@ local seen = check.warnings(function()
     circle:Scale(2.5)
 end)
 check.equal(#seen, 3, "warnings of lossy conversions")
+assert(seen[3]:find("^[^:]*conversions%.lua:%d+: calling Shapes::Circle::Scale: Loss of precision"),
+       seen[3])
 check.equal(circle.Radius, 2.0, "scaled by 2")
 
 -- A failed conversion names the argument and the function.

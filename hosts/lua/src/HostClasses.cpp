@@ -57,6 +57,9 @@ long ToLibraryIndex(const Value& scriptIndex) {
     return GetAs<long>(scriptIndex) - 1;
 }
 
+// The Array class stays hand-built: ClassBuilder takes the object of a method only as an
+// application class, and an IArray is none. Members of the other classes that give nil for a
+// missing text stay hand-built too: a bound function's String result is always a text.
 void RegisterArrayClass() {
     auto array = boost::make_shared<Class>(DataType(typeid(IArray)), arrayClassName, nullptr,
                                            moduleName, false);
@@ -96,8 +99,9 @@ void RegisterArrayClass() {
 }
 
 void RegisterClassClass() {
-    auto descriptor = boost::make_shared<Class>(DataType(typeid(Class)), classClassName, nullptr,
-                                                moduleName, false);
+    const boost::shared_ptr<Class> descriptor = ClassBuilder<Class>(classClassName, moduleName)
+                                                    .ReadOnly(L"hidden", &Class::IsHidden)
+                                                    .Build();
     AddFunction(*descriptor, L"name", PropertyGetStyle, {Returns<std::wstring>(L"String")},
                 [](const Value& self, std::vector<Value>& arguments) {
                     arguments[0] = TextOrNil(CastTo<Class>(&self, true)->GetScriptName());
@@ -111,10 +115,6 @@ void RegisterClassClass() {
                     arguments[0] =
                         TextOrNil(CastTo<Class>(&self, true)->GetIntroducingModuleName());
                 });
-    AddFunction(*descriptor, L"hidden", PropertyGetStyle, {Returns<bool>(L"bool")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = Make(CastTo<Class>(&self, true)->IsHidden());
-                });
     AddFunction(*descriptor, L"functions", InstanceStyle,
                 {Returns<IArray>(L"VelmorandScript::Array")},
                 [](const Value& self, std::vector<Value>& arguments) {
@@ -124,8 +124,13 @@ void RegisterClassClass() {
 }
 
 void RegisterFunctionClass() {
-    auto descriptor = boost::make_shared<Class>(DataType(typeid(IFunction)), functionClassName,
-                                                nullptr, moduleName, false);
+    const boost::shared_ptr<Class> descriptor =
+        ClassBuilder<IFunction>(functionClassName, moduleName)
+            .ReadOnly(
+                L"style",
+                [](const IFunction& function) { return GetFunctionStyleName(function.GetStyle()); })
+            .ReadOnly(L"style_bits", &IFunction::GetStyle)
+            .Build();
     AddFunction(*descriptor, L"name", PropertyGetStyle, {Returns<std::wstring>(L"String")},
                 [](const Value& self, std::vector<Value>& arguments) {
                     arguments[0] = TextOrNil(CastTo<IFunction>(&self, true)->GetName());
@@ -138,15 +143,6 @@ void RegisterFunctionClass() {
                     } else if (const boost::shared_ptr<Class> owner = function->GetOwningClass()) {
                         arguments[0] = TextOrNil(owner->GetScriptName());
                     }
-                });
-    AddFunction(*descriptor, L"style", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] =
-                        Make(GetFunctionStyleName(CastTo<IFunction>(&self, true)->GetStyle()));
-                });
-    AddFunction(*descriptor, L"style_bits", PropertyGetStyle, {Returns<long>(L"long")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = Make(CastTo<IFunction>(&self, true)->GetStyle());
                 });
     AddFunction(*descriptor, L"deprecation", PropertyGetStyle, {Returns<std::wstring>(L"String")},
                 [](const Value& self, std::vector<Value>& arguments) {
@@ -171,8 +167,13 @@ void RegisterFunctionClass() {
 }
 
 void RegisterArgumentClass() {
-    auto descriptor = boost::make_shared<Class>(DataType(typeid(Argument)), argumentClassName,
-                                                nullptr, moduleName, false);
+    const boost::shared_ptr<Class> descriptor =
+        ClassBuilder<Argument>(argumentClassName, moduleName)
+            .ReadOnly(L"type",
+                      [](const Argument& argument) { return argument.GetType().GetName(); })
+            .ReadOnly(L"style", &Argument::GetStyle)
+            .ReadOnly(L"optional", &Argument::IsOptional)
+            .Build();
     AddFunction(*descriptor, L"name", PropertyGetStyle, {Returns<std::wstring>(L"String")},
                 [](const Value& self, std::vector<Value>& arguments) {
                     arguments[0] = TextOrNil(CastTo<Argument>(&self, true)->GetName());
@@ -180,18 +181,6 @@ void RegisterArgumentClass() {
     AddFunction(*descriptor, L"script_type", PropertyGetStyle, {Returns<std::wstring>(L"String")},
                 [](const Value& self, std::vector<Value>& arguments) {
                     arguments[0] = TextOrNil(CastTo<Argument>(&self, true)->GetScriptType());
-                });
-    AddFunction(*descriptor, L"type", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = Make(CastTo<Argument>(&self, true)->GetType().GetName());
-                });
-    AddFunction(*descriptor, L"style", PropertyGetStyle, {Returns<long>(L"long")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = Make(CastTo<Argument>(&self, true)->GetStyle());
-                });
-    AddFunction(*descriptor, L"optional", PropertyGetStyle, {Returns<bool>(L"bool")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = Make(CastTo<Argument>(&self, true)->IsOptional());
                 });
     AddFunction(*descriptor, L"default", PropertyGetStyle, {Returns<std::wstring>(L"String")},
                 [](const Value& self, std::vector<Value>& arguments) {

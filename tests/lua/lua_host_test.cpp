@@ -3,8 +3,6 @@
 
 #include <VelmorandScript/Lua/LuaHost.h>
 
-#include "../../examples/shapes/ModuleSupport.h"
-
 #include <boost/make_shared.hpp>
 
 #include "support/SampleModule.h"
@@ -15,6 +13,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,7 +24,22 @@ namespace VelmorandScript {
 namespace Lua {
 namespace {
 
-using namespace Shapes::Module;  // the sample module's helpers for describing functions
+template <class T>
+Value Make(const T& value) {
+    return Value(&value);
+}
+
+/// A function described by hand, for probes whose behaviour ClassBuilder cannot express: its
+/// arguments are `arguments`, the return slot last.
+void AddHandBuilt(Class& scriptClass, const wchar_t* name, int style,
+                  std::initializer_list<Argument> arguments, NativeFunction::Body body) {
+    auto function = boost::make_shared<NativeFunction>(name, scriptClass.GetScriptName(), L"Test",
+                                                       false, style, std::move(body));
+    for (const Argument& argument : arguments) {
+        function->AddArgument(argument);
+    }
+    scriptClass.AddFunction(function);
+}
 
 struct FrameProbe {};
 
@@ -38,33 +52,32 @@ boost::shared_ptr<IScriptCall> g_keptFrame;
 /// Probe.Frames.Keep(x) keeps its first argument and frame; Probe.Frames.New() makes an object
 /// whose only member is the method Echo(x).
 void RegisterProbeClass() {
-    auto probe = boost::make_shared<Class>(DataType(typeid(FrameProbe)), L"Probe::Frames", nullptr,
-                                           L"Test", false);
-    const Argument scriptContext = Shapes::Module::ScriptContext();
-    AddFunction(*probe, L"TopLevelIsClean", StaticStyle, {scriptContext, Returns<bool>(L"bool")},
-                [](const Value&, std::vector<Value>& arguments) {
-                    IScriptContext& context = ContextOf(arguments.at(0));
-                    const boost::shared_ptr<IScriptCall> own = context.GetScriptCall();
-                    context.PopScriptCall();
-                    arguments.at(1) = Make(!context.GetScriptCall());
-                    context.PushScriptCall(own);
-                });
-    AddFunction(*probe, L"Keep", StaticStyle, {scriptContext, In<double>(L"double", L"x")},
-                [](const Value&, std::vector<Value>& arguments) {
-                    if (!g_keptFrame) {
-                        g_keptFrame = ContextOf(arguments.at(0)).GetScriptCall();
-                        g_keptArgument = arguments.at(1);
-                    }
-                });
-    AddFunction(*probe, L"New", StaticStyle, {Returns<FrameProbe>(L"Probe::Frames")},
-                [](const Value&, std::vector<Value>& arguments) {
-                    arguments.at(0) = Value(boost::make_shared<FrameProbe>());
-                });
-    AddFunction(*probe, L"Echo", InstanceStyle,
-                {In<double>(L"double", L"input"), Returns<double>(L"double")},
-                [](const Value&, std::vector<Value>& arguments) {
-                    arguments.at(1) = Make(GetAs<double>(arguments.at(0)));
-                });
+    const boost::shared_ptr<Class> probe =
+        ClassBuilder<FrameProbe>(L"Probe::Frames", L"Test")
+            .Static(L"TopLevelIsClean",
+                    [](IScriptContext& context) {
+                        const boost::shared_ptr<IScriptCall> own = context.GetScriptCall();
+                        context.PopScriptCall();
+                        const bool clean = !context.GetScriptCall();
+                        context.PushScriptCall(own);
+                        return clean;
+                    })
+            .Static(L"New", [] { return boost::make_shared<FrameProbe>(); })
+            .Method(L"Echo", [](FrameProbe&, double input) { return input; }, {L"input"})
+            .Build();
+    // Keep holds on to the argument slot's own Value, to see that the host does not reuse a slot
+    // somebody kept; a bound function only sees the number read from it.
+    AddHandBuilt(
+        *probe, L"Keep", StaticStyle,
+        {Argument(DataType(typeid(IScriptContext)), L"context", L"context", InputArgument, Value(),
+                  nullptr),
+         Argument(DataType(typeid(double)), L"double", L"x", InputArgument, Value(), nullptr)},
+        [](const Value&, std::vector<Value>& arguments) {
+            if (!g_keptFrame) {
+                g_keptFrame = CastTo<IScriptContext>(&arguments.at(0), true)->GetScriptCall();
+                g_keptArgument = arguments.at(1);
+            }
+        });
     ClassRegistry::GetInstance().AddClass(probe);
 }
 
@@ -77,24 +90,23 @@ std::vector<Value> g_kept;
 /// Probe.Keeper.Keep(x) keeps x for another thread to release. Probe.Keeper.Swallow(f) calls f
 /// back and ignores whatever it throws, as careless native code may.
 void RegisterKeeperClass() {
-    auto keeper = boost::make_shared<Class>(DataType(typeid(Keeper)), L"Probe::Keeper", nullptr,
-                                            L"Test", false);
-    AddFunction(*keeper, L"Keep", StaticStyle, {In<Value>(L"any", L"value")},
-                [](const Value&, std::vector<Value>& arguments) {
+    ClassBuilder<Keeper>(L"Probe::Keeper", L"Test")
+        .Static(L"Keep",
+                [](const Value& value) {
                     const std::lock_guard<std::mutex> lock(g_keptMutex);
-                    g_kept.push_back(GetAs<Value>(arguments.at(0)));
-                });
-    AddFunction(*keeper, L"Swallow", StaticStyle,
-                {Shapes::Module::ScriptContext(), In<Value>(L"function", L"callback")},
-                [](const Value&, std::vector<Value>& arguments) {
+                    g_kept.push_back(value);
+                },
+                {L"value"})
+        .Static(L"Swallow",
+                [](IScriptContext& context, const Value& callback) {
                     std::vector<Value> results;
                     try {
-                        ContextOf(arguments.at(0))
-                            .CallScriptFunction(GetAs<Value>(arguments.at(1)), {}, false, results);
+                        context.CallScriptFunction(callback, {}, false, results);
                     } catch (...) {
                     }
-                });
-    ClassRegistry::GetInstance().AddClass(keeper);
+                },
+                {Typed(L"callback", L"function")})
+        .Register();
 }
 
 struct Presented {
@@ -119,17 +131,22 @@ public:
 
 /// Probe.Presenting.New() makes a Presented holding 1, which reaches scripts through
 /// PresentingWrapper; its method Read() returns the value of the object it is called on.
+/// Hand-built: ClassBuilder makes a plain Class, and this one must be a PresentingClass.
 void RegisterPresentingClass() {
     auto presenting = boost::make_shared<PresentingClass>(
         DataType(typeid(Presented)), L"Probe::Presenting", nullptr, L"Test", false);
-    AddFunction(*presenting, L"New", StaticStyle, {Returns<Presented>(L"Probe::Presenting")},
-                [](const Value&, std::vector<Value>& arguments) {
-                    arguments.at(0) = Value(boost::make_shared<Presented>(Presented{1.0}));
-                });
-    AddFunction(*presenting, L"Read", InstanceStyle, {Returns<double>(L"double")},
-                [](const Value& object, std::vector<Value>& arguments) {
-                    arguments.at(0) = Make(CastTo<Presented>(&object, true)->value);
-                });
+    const Argument result(DataType(typeid(Presented)), L"Probe::Presenting", L"result",
+                          ReturnArgument, Value(), nullptr);
+    AddHandBuilt(*presenting, L"New", StaticStyle, {result},
+                 [](const Value&, std::vector<Value>& arguments) {
+                     arguments.at(0) = Value(boost::make_shared<Presented>(Presented{1.0}));
+                 });
+    AddHandBuilt(*presenting, L"Read", InstanceStyle,
+                 {Argument(DataType(typeid(double)), L"double", L"result", ReturnArgument, Value(),
+                           nullptr)},
+                 [](const Value& object, std::vector<Value>& arguments) {
+                     arguments.at(0) = Make(CastTo<Presented>(&object, true)->value);
+                 });
     ClassRegistry::GetInstance().AddClass(presenting);
 }
 

@@ -12,7 +12,6 @@
 #include <exception>
 #include <functional>
 #include <initializer_list>
-#include <mutex>
 #include <new>
 #include <string>
 #include <tuple>
@@ -86,7 +85,12 @@ public:
         if (!m_problem.empty()) {
             throw ScriptException(m_problem);
         }
-        std::call_once(m_named, [this] { NameClasses(); });
+        // Checks run while registering, on one thread. A check that failed (a class not yet
+        // registered) names the classes again next time.
+        if (!m_named) {
+            NameClasses();
+            m_named = true;
+        }
     }
 
     /// Adds an argument whose script type is the script name of the class registered for the
@@ -172,7 +176,7 @@ private:
     mutable std::vector<Argument> m_arguments;
     std::vector<Unnamed> m_unnamed;
     std::wstring m_problem;
-    mutable std::once_flag m_named;
+    mutable bool m_named = false;
     Body m_body;
 };
 

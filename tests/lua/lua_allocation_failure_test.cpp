@@ -190,6 +190,24 @@ TEST_F(AllocationFailureTest, EveryFailingNativeAllocationEndsTheRunWithNothingL
     ExpectNoLeak();
 }
 
+// Lua skips a finalizer it cannot call (here: the script took the metatable away; above: memory
+// ran out while calling __gc) and frees the userdata without it. The object must still be
+// released, at the latest when the context closes.
+TEST_F(AllocationFailureTest, ObjectsWhoseFinalizerLuaSkippedAreReleasedWhenTheContextCloses) {
+    auto context = LuaContext::Create();
+    const RunResult result = context->RunString(R"(
+        local circle = Shapes.Circle.new(1)
+        debug.setmetatable(circle, nil)
+        circle = nil
+        collectgarbage()
+        collectgarbage()
+    )",
+                                                "finalizer skipped");
+    ASSERT_EQ(result.status, RunStatus::Succeeded) << result.message;
+    context.reset();
+    EXPECT_EQ(g_liveObjects(), 0);
+}
+
 }  // namespace
 }  // namespace Lua
 }  // namespace VelmorandScript

@@ -77,6 +77,30 @@ PAIRS = [
      "BM_LuaHostAdd", "BM_LuaRawAdd", None,
      "as in 8a",
      "one add(i, 2) of a Lua loop, a lua_CFunction adding unchecked numbers"),
+    ("8c Lua obj:Add builder / hand-checked lua_CFunction",
+     "BM_LuaBuilderAdd", "BM_LuaCheckedAdd", 1.0,
+     "one obj:Add(i, 2) of a Lua loop, through the host, the method described with ClassBuilder",
+     "as in 8a"),
+    ("8d Lua obj.Radius builder / hand-checked __index",
+     "BM_LuaBuilderRead", "BM_LuaCheckedRead", 1.0,
+     "one sum = sum + obj.Radius of a Lua loop, through the host, the read-only property "
+     "described with ClassBuilder",
+     "one sum = sum + obj.Radius of a Lua loop, an __index lua_CFunction checking its userdata "
+     "(a boost::shared_ptr), comparing the key with \"Radius\" and pushing the number (else a "
+     "method from a table)"),
+    ("8e Lua Calc.Twice builder / hand-checked lua_CFunction",
+     "BM_LuaBuilderStatic", "BM_LuaCheckedStatic", 1.0,
+     "one sum = sum + Calc.Twice(i) of a Lua loop (Calc a local holding the class table), "
+     "through the host, the static function described with ClassBuilder",
+     "one sum = sum + Calc.Twice(i) of a Lua loop (Calc a local holding a plain table), a "
+     "lua_CFunction checking its number"),
+    ("8f Lua Bench.Circle.new builder / hand-written constructor",
+     "BM_LuaBuilderNew", "BM_LuaCheckedNew", 1.5,
+     "one local c = Bench.Circle.new(1) of a Lua loop, through the host, the Constructor<double> "
+     "of ClassBuilder, the object collected by Lua in time",
+     "one local c = Bench.Circle.new(1) of a Lua loop, a lua_CFunction checking its number and "
+     "making a userdata that holds a boost::shared_ptr<Circle> (placement new, a metatable "
+     "whose __gc destroys it), collected by Lua in time"),
     ("9a FindFunction 1,000 / 10 functions",
      "BM_FindFunctionScaling/1000", "BM_FindFunctionScaling/10", 1.3,
      "FindFunction of the middle function of a class of 1,000 functions, no base",
@@ -108,6 +132,9 @@ COUNTER_GOALS = [
     ("allocations per ConvertValue long->double, warm", "BM_ConvertValueLongToDouble", "allocs", 0),
     ("allocations per ConvertValue String->long, warm", "BM_ConvertValueStringToLong", "allocs", 0),
     ("allocations per DataType comparison", "BM_DataTypeCompareDistinct", "allocs", 0),
+    # The run's own allocations (the chunk, the context's per-run state) spread over its million
+    # calls: anything above one in ten thousand calls is an allocation per call.
+    ("allocations per builder obj:Add from Lua", "BM_LuaBuilderAdd", "allocs_per_call", 1e-4),
 ]
 
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -207,11 +208,8 @@ std::wstring Listing(const Class& described) {
 
 /// Calls a function as a host would: `inputs` fill the script's slots in order, the context
 /// the context slot; returns every slot.
-std::vector<Value> Call(const wchar_t* className, const wchar_t* name, long style,
-                        const Value& object, std::vector<Value> inputs) {
-    const boost::shared_ptr<IFunction> function =
-        ClassRegistry::GetInstance().FindClassByScriptName(className)->FindFunction(name, style,
-                                                                                    {});
+std::vector<Value> Call(const boost::shared_ptr<IFunction>& function, const Value& object,
+                        std::vector<Value> inputs) {
     std::vector<Value> slots;
     std::size_t next = 0;
     for (const Argument& argument : function->GetArguments()) {
@@ -225,6 +223,12 @@ std::vector<Value> Call(const wchar_t* className, const wchar_t* name, long styl
     }
     function->Invoke(object, slots);
     return slots;
+}
+std::vector<Value> Call(const wchar_t* className, const wchar_t* name, long style,
+                        const Value& object, std::vector<Value> inputs) {
+    return Call(ClassRegistry::GetInstance().FindClassByScriptName(className)->FindFunction(
+                    name, style, {}),
+                object, std::move(inputs));
 }
 
 template <class T>
@@ -351,6 +355,57 @@ TEST_F(RegistrationTest, BadInputAndFailuresRaiseTheLibrarysTexts) {
     for (const auto& row : rows) {
         EXPECT_EQ(ScriptErrorText(row.call), row.error);
     }
+}
+
+TEST_F(RegistrationTest, CollectionObjectsAndNullableResults) {
+    const boost::shared_ptr<const IArray> shared = MakeEmptyArray();
+    const Value array(boost::shared_ptr<IArray>(
+        boost::make_shared<Array>(boost::make_shared<StdVector<std::wstring>>(
+            boost::make_shared<std::vector<std::wstring>>(1, L"a")))));
+    const auto items = ClassBuilder<IArray>(L"Reg::Items", L"RegModule")
+                           .Method(L"Count", [](const IArray& items) { return items.Count(); })
+                           .ReadOnly(L"First",
+                                     [](IArray& items) {
+                                         return items.Count() > 0
+                                                    ? std::optional<std::wstring>(
+                                                          GetAs<std::wstring>(items.Item(0)))
+                                                    : std::nullopt;
+                                     })
+                           .Static(L"Shared", [shared] { return shared; })
+                           .Static(L"Hash", [] { return boost::shared_ptr<IHash>(); })
+                           .Build();
+    const struct {
+        const wchar_t* name;
+        long style;
+        Value object;
+        const wchar_t* scriptType;
+        std::function<bool(const Value&)> result;
+    } rows[] = {
+        {L"Count", InstanceStyle, array, L"long",
+         [](const Value& v) { return Read<long>(v) == 1; }},
+        {L"First", PropertyGetStyle, array, L"String",
+         [](const Value& v) { return Read<std::wstring>(v) == L"a"; }},
+        {L"First", PropertyGetStyle, Value(shared), L"String",
+         [](const Value& v) { return v.IsEmpty(); }},
+        // What Value(pointer) makes: hosts read the collection as the interface it declares.
+        {L"Shared", StaticStyle, Value(), L"VelmorandScript::Array",
+         [&](const Value& v) {
+             return v.GetDecoratedType() == Value(shared).GetDecoratedType() &&
+                    v.GetValuePtr() == shared.get();
+         }},
+        {L"Hash", StaticStyle, Value(), L"VelmorandScript::IHash",
+         [](const Value& v) { return v.IsEmpty(); }},
+    };
+    for (const auto& row : rows) {
+        const auto function = items->FindFunction(row.name, row.style, {});
+        EXPECT_STREQ(function->GetArguments().back().GetScriptType(), row.scriptType) << row.name;
+        EXPECT_TRUE(row.result(Call(function, row.object, {}).back())) << row.name;
+    }
+    const Value part = Call(L"Reg::Part", L"Part", ConstructorStyle, Value(), {}).back();
+    EXPECT_EQ(
+        ScriptErrorText([&] { Call(items->FindFunction(L"Count", InstanceStyle, {}), part, {}); }),
+        L"Function Count was invoked on an object of an incompatible type Reg::Part, not the "
+        L"expected type VelmorandScript::IArray.");
 }
 
 TEST_F(RegistrationTest, RegistrationErrorsNameClassAndFunction) {

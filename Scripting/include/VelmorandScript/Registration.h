@@ -28,7 +28,12 @@
 /// `boost::shared_ptr` (named in scripts by its registered script name, looked up when the
 /// registry checks its classes, so the order of registration does not matter), or any class by
 /// value or const reference (a value-like struct that conversions carry, named by
-/// ScriptTypeName). Anything else is a compile error.
+/// ScriptTypeName). A result may also be `std::optional` of a number or a text (nil when
+/// empty), or a `boost::shared_ptr` to a (const) IArray or IHash. Anything else is a compile
+/// error.
+///
+/// **Collections.** `ClassBuilder<IArray>` (or IHash) describes the script class of a collection
+/// interface: its methods take the object as `IArray&` or `const IArray&`.
 ///
 /// **Directions.** By value and `const&` are inputs; a non-const `&` to a number, bool, text,
 /// vector or Value is an output, which the script receives after the result

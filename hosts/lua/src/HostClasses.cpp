@@ -2,9 +2,7 @@
 
 #include <VelmorandScript/VelmorandScript.h>
 
-#include <boost/make_shared.hpp>
-
-#include <initializer_list>
+#include <optional>
 #include <string>
 
 namespace VelmorandScript {
@@ -13,181 +11,88 @@ namespace Lua {
 namespace {
 
 const wchar_t* const moduleName = L"VelmorandScript::Lua";
-const wchar_t* const arrayClassName = L"VelmorandScript::Array";
-const wchar_t* const classClassName = L"VelmorandScript::Class";
-const wchar_t* const functionClassName = L"VelmorandScript::Function";
-const wchar_t* const argumentClassName = L"VelmorandScript::Argument";
 
-template <class T>
-Value Make(const T& value) {
-    return Value(&value);
-}
-
-Value TextOrNil(const wchar_t* text) {
-    return text != nullptr && *text != L'\0' ? Make(std::wstring(text)) : Value();
-}
-
-template <class T>
-Argument Returns(const wchar_t* scriptType) {
-    return Argument(DataType(typeid(T)), scriptType, L"result", ReturnArgument, Value(), nullptr);
-}
-
-template <class T>
-Argument Input(const wchar_t* scriptType, const wchar_t* name) {
-    return Argument(DataType(typeid(T)), scriptType, name, InputArgument, Value(), nullptr);
-}
-
-Argument ReturnsNothing() {
-    return Argument(DataType(typeid(void)), L"void", L"result", ReturnArgument, Value(), nullptr);
-}
-
-void AddFunction(Class& scriptClass, const wchar_t* name, int style,
-                 std::initializer_list<Argument> arguments, NativeFunction::Body body) {
-    auto function =
-        boost::make_shared<NativeFunction>(name, scriptClass.GetScriptName(), moduleName,
-                                           (style & PropertyGetStyle) != 0, style, std::move(body));
-    for (const Argument& argument : arguments) {
-        function->AddArgument(argument);
-    }
-    scriptClass.AddFunction(function);
+// Descriptors leave unset texts null or empty; scripts see nil for both.
+std::optional<std::wstring> TextOrNil(const wchar_t* text) {
+    return text != nullptr && *text != L'\0' ? std::optional<std::wstring>(text) : std::nullopt;
 }
 
 // Script indexes count from 1, the library's from 0.
-long ToLibraryIndex(const Value& scriptIndex) {
-    return GetAs<long>(scriptIndex) - 1;
-}
-
-// The Array class stays hand-built: ClassBuilder takes the object of a method only as an
-// application class, and an IArray is none. Members of the other classes that give nil for a
-// missing text stay hand-built too: a bound function's String result is always a text.
 void RegisterArrayClass() {
-    auto array = boost::make_shared<Class>(DataType(typeid(IArray)), arrayClassName, nullptr,
-                                           moduleName, false);
-    AddFunction(*array, L"count", InstanceStyle, {Returns<long>(L"long")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = Make(CastTo<IArray>(&self, true)->Count());
-                });
-    AddFunction(*array, L"item", InstanceStyle,
-                {Input<long>(L"long", L"index"), Returns<Value>(L"any")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[1] = CastTo<IArray>(&self, true)->Item(ToLibraryIndex(arguments[0]));
-                });
-    AddFunction(*array, L"add", CommandStyle, {Input<Value>(L"any", L"item"), ReturnsNothing()},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    CastTo<IArray>(&self, true)->Add(GetAs<Value>(arguments[0]), false);
-                });
-    AddFunction(*array, L"insert", CommandStyle,
-                {Input<long>(L"long", L"index"), Input<Value>(L"any", L"item"), ReturnsNothing()},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    CastTo<IArray>(&self, true)
-                        ->Insert(ToLibraryIndex(arguments[0]), GetAs<Value>(arguments[1]));
-                });
-    AddFunction(*array, L"replace", CommandStyle,
-                {Input<long>(L"long", L"index"), Input<Value>(L"any", L"item"), ReturnsNothing()},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    CastTo<IArray>(&self, true)
-                        ->Replace(ToLibraryIndex(arguments[0]), GetAs<Value>(arguments[1]));
-                });
-    AddFunction(*array, L"delete", CommandStyle, {Input<long>(L"long", L"index"), ReturnsNothing()},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    CastTo<IArray>(&self, true)->Delete(ToLibraryIndex(arguments[0]));
-                });
-    AddFunction(
-        *array, L"clear", CommandStyle, {ReturnsNothing()},
-        [](const Value& self, std::vector<Value>&) { CastTo<IArray>(&self, true)->Clear(); });
-    ClassRegistry::GetInstance().AddClass(array);
+    ClassBuilder<IArray>(L"VelmorandScript::Array", moduleName)
+        .Method(L"count", [](IArray& array) { return array.Count(); })
+        .Method(L"item", [](IArray& array, long index) { return array.Item(index - 1); },
+                {L"index"})
+        .Method(L"add", [](IArray& array, const Value& item) { array.Add(item, false); }, {L"item"})
+        .Method(L"insert",
+                [](IArray& array, long index, const Value& item) { array.Insert(index - 1, item); },
+                {L"index", L"item"})
+        .Method(
+            L"replace",
+            [](IArray& array, long index, const Value& item) { array.Replace(index - 1, item); },
+            {L"index", L"item"})
+        .Method(L"delete", [](IArray& array, long index) { array.Delete(index - 1); }, {L"index"})
+        .Method(L"clear", [](IArray& array) { array.Clear(); })
+        .Register();
 }
 
 void RegisterClassClass() {
-    const boost::shared_ptr<Class> descriptor = ClassBuilder<Class>(classClassName, moduleName)
-                                                    .ReadOnly(L"hidden", &Class::IsHidden)
-                                                    .Build();
-    AddFunction(*descriptor, L"name", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = TextOrNil(CastTo<Class>(&self, true)->GetScriptName());
-                });
-    AddFunction(*descriptor, L"base", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = TextOrNil(CastTo<Class>(&self, true)->GetBaseScriptName());
-                });
-    AddFunction(*descriptor, L"module", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] =
-                        TextOrNil(CastTo<Class>(&self, true)->GetIntroducingModuleName());
-                });
-    AddFunction(*descriptor, L"functions", InstanceStyle,
-                {Returns<IArray>(L"VelmorandScript::Array")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = Value(CastTo<Class>(&self, true)->GetClassFunctions());
-                });
-    ClassRegistry::GetInstance().AddClass(descriptor);
+    ClassBuilder<Class>(L"VelmorandScript::Class", moduleName)
+        .ReadOnly(L"hidden", &Class::IsHidden)
+        .ReadOnly(L"name",
+                  [](const Class& described) { return TextOrNil(described.GetScriptName()); })
+        .ReadOnly(L"base",
+                  [](const Class& described) { return TextOrNil(described.GetBaseScriptName()); })
+        .ReadOnly(
+            L"module",
+            [](const Class& described) { return TextOrNil(described.GetIntroducingModuleName()); })
+        .Method(L"functions", &Class::GetClassFunctions)
+        .Register();
 }
 
 void RegisterFunctionClass() {
-    const boost::shared_ptr<Class> descriptor =
-        ClassBuilder<IFunction>(functionClassName, moduleName)
-            .ReadOnly(
-                L"style",
-                [](const IFunction& function) { return GetFunctionStyleName(function.GetStyle()); })
-            .ReadOnly(L"style_bits", &IFunction::GetStyle)
-            .Build();
-    AddFunction(*descriptor, L"name", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = TextOrNil(CastTo<IFunction>(&self, true)->GetName());
-                });
-    AddFunction(*descriptor, L"class", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    IFunction* function = CastTo<IFunction>(&self, true);
-                    if (const auto* described = dynamic_cast<const Function*>(function)) {
-                        arguments[0] = TextOrNil(described->GetOwningClassName());
-                    } else if (const boost::shared_ptr<Class> owner = function->GetOwningClass()) {
-                        arguments[0] = TextOrNil(owner->GetScriptName());
-                    }
-                });
-    AddFunction(*descriptor, L"deprecation", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    if (const auto* deprecated = dynamic_cast<const DeprecatedFunction*>(
-                            CastTo<IFunction>(&self, true))) {
-                        arguments[0] = TextOrNil(deprecated->GetDeprecationType());
-                    }
-                });
-    AddFunction(*descriptor, L"replacement", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    if (const auto* deprecated = dynamic_cast<const DeprecatedFunction*>(
-                            CastTo<IFunction>(&self, true))) {
-                        arguments[0] = TextOrNil(deprecated->GetDelegateFunctionNames());
-                    }
-                });
-    AddFunction(*descriptor, L"arguments", InstanceStyle,
-                {Returns<IArray>(L"VelmorandScript::Array")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = Value(CastTo<IFunction>(&self, true)->GetFunctionArguments());
-                });
-    ClassRegistry::GetInstance().AddClass(descriptor);
+    ClassBuilder<IFunction>(L"VelmorandScript::Function", moduleName)
+        .ReadOnly(
+            L"style",
+            [](const IFunction& function) { return GetFunctionStyleName(function.GetStyle()); })
+        .ReadOnly(L"style_bits", &IFunction::GetStyle)
+        .ReadOnly(L"name", [](const IFunction& function) { return TextOrNil(function.GetName()); })
+        .ReadOnly(L"class",
+                  [](IFunction& function) {
+                      if (const auto* described = dynamic_cast<const Function*>(&function)) {
+                          return TextOrNil(described->GetOwningClassName());
+                      }
+                      const boost::shared_ptr<Class> owner = function.GetOwningClass();
+                      return owner ? TextOrNil(owner->GetScriptName()) : std::nullopt;
+                  })
+        .ReadOnly(L"deprecation",
+                  [](const IFunction& function) {
+                      const auto* deprecated = dynamic_cast<const DeprecatedFunction*>(&function);
+                      return deprecated ? TextOrNil(deprecated->GetDeprecationType())
+                                        : std::nullopt;
+                  })
+        .ReadOnly(L"replacement",
+                  [](const IFunction& function) {
+                      const auto* deprecated = dynamic_cast<const DeprecatedFunction*>(&function);
+                      return deprecated ? TextOrNil(deprecated->GetDelegateFunctionNames())
+                                        : std::nullopt;
+                  })
+        .Method(L"arguments", &IFunction::GetFunctionArguments)
+        .Register();
 }
 
 void RegisterArgumentClass() {
-    const boost::shared_ptr<Class> descriptor =
-        ClassBuilder<Argument>(argumentClassName, moduleName)
-            .ReadOnly(L"type",
-                      [](const Argument& argument) { return argument.GetType().GetName(); })
-            .ReadOnly(L"style", &Argument::GetStyle)
-            .ReadOnly(L"optional", &Argument::IsOptional)
-            .Build();
-    AddFunction(*descriptor, L"name", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = TextOrNil(CastTo<Argument>(&self, true)->GetName());
-                });
-    AddFunction(*descriptor, L"script_type", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] = TextOrNil(CastTo<Argument>(&self, true)->GetScriptType());
-                });
-    AddFunction(*descriptor, L"default", PropertyGetStyle, {Returns<std::wstring>(L"String")},
-                [](const Value& self, std::vector<Value>& arguments) {
-                    arguments[0] =
-                        TextOrNil(CastTo<Argument>(&self, true)->GetScriptDefaultValue());
-                });
-    ClassRegistry::GetInstance().AddClass(descriptor);
+    ClassBuilder<Argument>(L"VelmorandScript::Argument", moduleName)
+        .ReadOnly(L"type", [](const Argument& argument) { return argument.GetType().GetName(); })
+        .ReadOnly(L"style", &Argument::GetStyle)
+        .ReadOnly(L"optional", &Argument::IsOptional)
+        .ReadOnly(L"name", [](const Argument& argument) { return TextOrNil(argument.GetName()); })
+        .ReadOnly(L"script_type",
+                  [](const Argument& argument) { return TextOrNil(argument.GetScriptType()); })
+        .ReadOnly(
+            L"default",
+            [](const Argument& argument) { return TextOrNil(argument.GetScriptDefaultValue()); })
+        .Register();
 }
 
 }  // namespace

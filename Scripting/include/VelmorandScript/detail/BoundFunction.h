@@ -381,11 +381,12 @@ void CallBound(const BoundFunction& function, std::vector<Value>& slots, Call&& 
 }
 
 /// The object an instance function runs on, as the Self parameter takes it (a reference or a
-/// pointer to the class).
+/// pointer to the class, or to the IArray or IHash a collection class describes).
 template <class Self>
 decltype(auto) SelfOf(const BoundFunction& function, const Value& object) {
     typedef std::remove_cv_t<std::remove_pointer_t<Bare<Self>>> C;
-    static_assert(IsObjectClass<C>,
+    // Collections travel as their interface, so ObjectOf reads them as it reads any class.
+    static_assert(IsObjectClass<C> || IsArrayType<C> || IsHashType<C>,
                   "VelmorandScript: the first parameter of a method bound as a function must be "
                   "the object: a reference or pointer to the class");
     C* self = nullptr;

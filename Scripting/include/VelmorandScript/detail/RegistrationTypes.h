@@ -19,6 +19,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <type_traits>
@@ -82,6 +83,14 @@ struct VectorTraits<std::vector<T, Allocator>> : std::true_type {
     typedef T Element;
 };
 
+/// A result that may be missing: std::optional of a number or a text, nil to scripts when empty.
+template <class T>
+struct OptionalTraits : std::false_type {};
+template <class T>
+struct OptionalTraits<std::optional<T>> : std::true_type {
+    typedef T Element;
+};
+
 template <class T>
 constexpr bool IsText = std::is_same<T, std::wstring>::value || std::is_same<T, std::string>::value;
 
@@ -103,7 +112,8 @@ constexpr bool IsPlainValue =
 template <class T>
 constexpr bool IsObjectClass =
     std::is_class<T>::value && !IsPlainValue<T> && !SharedPointerTraits<T>::value &&
-    !std::is_same<T, IScriptContext>::value && !IsArrayType<T> && !IsHashType<T>;
+    !OptionalTraits<T>::value && !std::is_same<T, IScriptContext>::value && !IsArrayType<T> &&
+    !IsHashType<T>;
 
 /// The script type name a module gave the type with ScriptTypeName, or null.
 template <class T, class = void>
@@ -230,7 +240,18 @@ Value MakeValue(const T& native) {
         if (!native) {
             return Value();
         }
-        return Value(boost::shared_ptr<SharedType<Element>>(native));
+        if constexpr (std::is_same<std::remove_cv_t<Element>, IArray>::value ||
+                      std::is_same<std::remove_cv_t<Element>, IHash>::value) {
+            // A collection travels as its interface, const or not, as hosts expect it.
+            return Value(native);
+        } else {
+            return Value(boost::shared_ptr<SharedType<Element>>(native));
+        }
+    } else if constexpr (OptionalTraits<T>::value) {
+        static_assert(IsNumber<typename OptionalTraits<T>::Element> ||
+                          IsText<typename OptionalTraits<T>::Element>,
+                      "VelmorandScript: an optional result must hold a number type or a text");
+        return native ? MakeValue(*native) : Value();
     } else if constexpr (IsObjectClass<T>) {
         if constexpr (std::is_same<SharedType<T>, T>::value) {
             return Value(&native);
@@ -301,6 +322,8 @@ DataType DescriptorType() {
         return DataType(typeid(IHash));
     } else if constexpr (SharedPointerTraits<T>::value) {
         return DescriptorType<typename SharedPointerTraits<T>::Element>();
+    } else if constexpr (OptionalTraits<T>::value) {
+        return DescriptorType<typename OptionalTraits<T>::Element>();
     } else if constexpr (IsObjectClass<T>) {
         return DataType(typeid(SharedType<T>));
     } else {
@@ -338,6 +361,8 @@ const wchar_t* FixedScriptType() {
         return L"VelmorandScript::IHash";
     } else if constexpr (SharedPointerTraits<T>::value) {
         return FixedScriptType<typename SharedPointerTraits<T>::Element>();
+    } else if constexpr (OptionalTraits<T>::value) {
+        return FixedScriptType<typename OptionalTraits<T>::Element>();
     } else {
         return GivenScriptTypeName<T>::Get();
     }

@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,18 +26,6 @@ namespace {
 template <class T>
 Value Make(const T& value) {
     return Value(&value);
-}
-
-/// A function described by hand, for probes whose behaviour ClassBuilder cannot express: its
-/// arguments are `arguments`, the return slot last.
-void AddHandBuilt(Class& scriptClass, const wchar_t* name, int style,
-                  std::initializer_list<Argument> arguments, NativeFunction::Body body) {
-    auto function = boost::make_shared<NativeFunction>(name, scriptClass.GetScriptName(), L"Test",
-                                                       false, style, std::move(body));
-    for (const Argument& argument : arguments) {
-        function->AddArgument(argument);
-    }
-    scriptClass.AddFunction(function);
 }
 
 struct FrameProbe {};
@@ -65,19 +52,21 @@ void RegisterProbeClass() {
             .Static(L"New", [] { return boost::make_shared<FrameProbe>(); })
             .Method(L"Echo", [](FrameProbe&, double input) { return input; }, {L"input"})
             .Build();
-    // Keep holds on to the argument slot's own Value, to see that the host does not reuse a slot
-    // somebody kept; a bound function only sees the number read from it.
-    AddHandBuilt(
-        *probe, L"Keep", StaticStyle,
-        {Argument(DataType(typeid(IScriptContext)), L"context", L"context", InputArgument, Value(),
-                  nullptr),
-         Argument(DataType(typeid(double)), L"double", L"x", InputArgument, Value(), nullptr)},
+    // Hand-built: Keep holds on to the argument slot's own Value, to see that the host does not
+    // reuse a slot somebody kept; a bound function only sees the number read from it.
+    auto keep = boost::make_shared<NativeFunction>(
+        L"Keep", L"Probe::Frames", L"Test", false, StaticStyle,
         [](const Value&, std::vector<Value>& arguments) {
             if (!g_keptFrame) {
                 g_keptFrame = CastTo<IScriptContext>(&arguments.at(0), true)->GetScriptCall();
                 g_keptArgument = arguments.at(1);
             }
         });
+    keep->AddArgument(Argument(DataType(typeid(IScriptContext)), L"context", L"context",
+                               InputArgument, Value(), nullptr));
+    keep->AddArgument(
+        Argument(DataType(typeid(double)), L"double", L"x", InputArgument, Value(), nullptr));
+    probe->AddFunction(keep);
     ClassRegistry::GetInstance().AddClass(probe);
 }
 
@@ -131,23 +120,12 @@ public:
 
 /// Probe.Presenting.New() makes a Presented holding 1, which reaches scripts through
 /// PresentingWrapper; its method Read() returns the value of the object it is called on.
-/// Hand-built: ClassBuilder makes a plain Class, and this one must be a PresentingClass.
 void RegisterPresentingClass() {
-    auto presenting = boost::make_shared<PresentingClass>(
-        DataType(typeid(Presented)), L"Probe::Presenting", nullptr, L"Test", false);
-    const Argument result(DataType(typeid(Presented)), L"Probe::Presenting", L"result",
-                          ReturnArgument, Value(), nullptr);
-    AddHandBuilt(*presenting, L"New", StaticStyle, {result},
-                 [](const Value&, std::vector<Value>& arguments) {
-                     arguments.at(0) = Value(boost::make_shared<Presented>(Presented{1.0}));
-                 });
-    AddHandBuilt(*presenting, L"Read", InstanceStyle,
-                 {Argument(DataType(typeid(double)), L"double", L"result", ReturnArgument, Value(),
-                           nullptr)},
-                 [](const Value& object, std::vector<Value>& arguments) {
-                     arguments.at(0) = Make(CastTo<Presented>(&object, true)->value);
-                 });
-    ClassRegistry::GetInstance().AddClass(presenting);
+    ClassRegistry::GetInstance().AddClass(
+        ClassBuilder<Presented>(L"Probe::Presenting", L"Test")
+            .Static(L"New", [] { return boost::make_shared<Presented>(Presented{1.0}); })
+            .Method(L"Read", [](const Presented& presented) { return presented.value; })
+            .Build<PresentingClass>());
 }
 
 LuaContext* g_cancelOnAlarm = nullptr;

@@ -298,10 +298,14 @@ public:
         return *this;
     }
 
-    /// The class with every function described, not registered.
-    boost::shared_ptr<Class> Build() const {
-        auto built = boost::make_shared<Class>(DataType(typeid(T)), m_scriptName, m_baseScriptName,
-                                               m_moduleName, false);
+    /// The class with every function described, not registered. `C` is the Class made: a class
+    /// derived from Class, with the constructor arguments of Class, for a module whose class
+    /// makes wrappers of its own (CreateWrapper).
+    template <class C = Class>
+    boost::shared_ptr<C> Build() const {
+        static_assert(std::is_base_of<Class, C>::value, "VelmorandScript: Build makes a Class");
+        auto built = boost::make_shared<C>(DataType(typeid(T)), m_scriptName, m_baseScriptName,
+                                           m_moduleName, false);
         for (const boost::shared_ptr<IFunction>& function : m_functions) {
             built->AddFunction(function);
         }

@@ -18,9 +18,30 @@ Function::Function(const wchar_t* name, const wchar_t* owningClassName,
       m_style(style),
       m_outputArgumentStyle(ArgumentsByPosition) {}
 
-Function::Function(const Function& other) = default;
+// A copy has no typed entry: the entry belongs to the descriptor that made it.
+Function::Function(const Function& other)
+    : IFunction(other),
+      m_name(other.m_name),
+      m_owningClassName(other.m_owningClassName),
+      m_introducingModuleName(other.m_introducingModuleName),
+      m_isConst(other.m_isConst),
+      m_style(other.m_style),
+      m_arguments(other.m_arguments),
+      m_outputArgumentStyle(other.m_outputArgumentStyle) {}
 
-Function& Function::operator=(const Function& other) = default;
+Function& Function::operator=(const Function& other) {
+    if (this != &other) {
+        m_name = other.m_name;
+        m_owningClassName = other.m_owningClassName;
+        m_introducingModuleName = other.m_introducingModuleName;
+        m_isConst = other.m_isConst;
+        m_style = other.m_style;
+        m_arguments = other.m_arguments;
+        m_outputArgumentStyle = other.m_outputArgumentStyle;
+        m_typedEntry = nullptr;
+    }
+    return *this;
+}
 
 Function::~Function() = default;
 

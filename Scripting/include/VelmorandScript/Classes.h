@@ -27,6 +27,7 @@
 namespace VelmorandScript {
 
 class Class;
+class TypedEntry;
 class FunctionTable;
 class IArray;
 class IObject;
@@ -252,6 +253,10 @@ public:
     /// The script name of the class the function belongs to.
     const wchar_t* GetOwningClassName() const { return m_owningClassName; }
 
+    /// The entry through which a host may call the function without boxing its arguments
+    /// (TypedCall.h), or null. Functions described with ClassBuilder have one; a copy has none.
+    const TypedEntry* GetTypedEntry() const { return m_typedEntry; }
+
 protected:
     /// A descriptor without arguments. `owningClassName` is the script name of the class;
     /// `style` holds FunctionStyle bits and may add ImplementedOnWrapperFlag.
@@ -263,6 +268,10 @@ protected:
     void CheckNonNullObject(const void* object, const Value& objectValue,
                             const DataType& expectedType) const;
 
+    /// Offers `entry` (owned by the derived descriptor, which outlives it) to hosts; null takes
+    /// it back.
+    void SetTypedEntry(const TypedEntry* entry) { m_typedEntry = entry; }
+
 private:
     const wchar_t* m_name;
     const wchar_t* m_owningClassName;
@@ -271,6 +280,7 @@ private:
     int m_style;
     std::vector<Argument> m_arguments;
     ArgumentSpecificationStyle m_outputArgumentStyle;
+    const TypedEntry* m_typedEntry = nullptr;
 };
 
 /// A function descriptor whose Invoke calls a C++ callable: the shortest way for a module to

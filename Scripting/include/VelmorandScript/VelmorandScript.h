@@ -18,4 +18,5 @@
 #include <VelmorandScript/Errors.h>
 #include <VelmorandScript/Objects.h>
 #include <VelmorandScript/Registration.h>
+#include <VelmorandScript/TypedCall.h>
 #include <VelmorandScript/Values.h>

@@ -239,6 +239,7 @@ public:
     CallFrame& Frame() { return *m_scratch.frame; }
     boost::shared_ptr<CallFrame>& SharedFrame() { return m_scratch.frame; }
     std::vector<Value>& Values() { return m_scratch.values; }
+    std::vector<std::wstring>& Texts() { return m_scratch.texts; }
 
 private:
     HostState& m_host;
@@ -412,10 +413,26 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
 
     std::vector<Value>& values = scratch.Values();
     const NumberCallPlan* plan = target.numberPlan;
-    // The plan applies to no deprecated function; one that became deprecated since takes the
+    // The plans apply to no deprecated function; one that became deprecated since takes the
     // general path too.
-    if (plan == nullptr || (function->GetStyle() & DeprecatedStyle) != 0 ||
-        !plan->FillArguments(state, target.firstArgument, target.lastArgument, values)) {
+    if (plan == nullptr || (function->GetStyle() & DeprecatedStyle) != 0) {
+        return DispatchGeneralCall(host, state, target, function, frame, values);
+    }
+    if (const TypedCallPlan* typed = plan->GetTypedPlan()) {
+        if (host.UsesTypedCalls()) {
+            TypedArgument arguments[TypedEntry::MaximumParameters];
+            TypedResult result;
+            Value objectCopy;
+            if (typed->ReadArguments(state, target.firstArgument, target.lastArgument, arguments,
+                                     scratch.Texts()) &&
+                typed->GetEntry().Call(ScriptedObjectOf(target.object, objectCopy), arguments,
+                                       result)) {
+                const int pushed = typed->PushPlainResult(state, result);
+                return pushed >= 0 ? pushed : PushGeneralResult(host, state, result.boxed);
+            }
+        }
+    }
+    if (!plan->FillArguments(state, target.firstArgument, target.lastArgument, values)) {
         return DispatchGeneralCall(host, state, target, function, frame, values);
     }
     InvokeOn(*function, target.object, values);

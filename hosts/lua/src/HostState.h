@@ -130,6 +130,10 @@ public:
 
     std::wstring scriptName;
 
+    /// Whether calls may go through functions' typed entries (LuaContext::SetTypedCalls).
+    bool UsesTypedCalls() const { return m_typedCalls; }
+    void SetTypedCalls(bool enabled) { m_typedCalls = enabled; }
+
 private:
     friend class CurrentThreadScope;
 
@@ -162,6 +166,7 @@ private:
     /// calls nest deeper.
     std::vector<std::unique_ptr<CallScratch>> m_scratch;
     std::size_t m_callDepth;
+    bool m_typedCalls = true;
 };
 
 /// Makes a thread the current one for the duration of a call into native code.

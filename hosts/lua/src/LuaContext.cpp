@@ -143,6 +143,10 @@ lua_State* LuaContext::GetLuaState() const {
     return m_state->GetMainThread();
 }
 
+void LuaContext::SetTypedCalls(bool enabled) {
+    m_state->SetTypedCalls(enabled);
+}
+
 void LuaContext::SetArgumentTable(const std::vector<std::string>& commandLine, int scriptIndex) {
     lua_State* state = m_state->GetMainThread();
     RunLuaStep(state, 0, 0, [&commandLine, scriptIndex](lua_State* L) {

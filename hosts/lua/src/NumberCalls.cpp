@@ -12,7 +12,8 @@ NumberCallPlan::NumberCallPlan(const IFunction& function)
     : m_applies((function.GetStyle() & DeprecatedStyle) == 0),
       m_doublesPassPlain(!IsScripLoggingEnabled() && IsWrappedUnchanged(DataType(typeid(double)))),
       m_inputCount(0),
-      m_resultSlot(std::string::npos) {
+      m_resultSlot(std::string::npos),
+      m_typed(TypedCallPlan::For(function)) {
     const std::vector<Argument>& arguments = function.GetArguments();
     for (std::size_t slot = 0; slot < arguments.size() && m_applies; ++slot) {
         const Argument& argument = arguments[slot];

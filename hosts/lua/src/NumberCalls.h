@@ -7,6 +7,7 @@
 // calls around it cost more than the work.
 
 #include "CallFrame.h"
+#include "TypedCalls.h"
 #include "ValueMarshalling.h"
 
 #include <VelmorandScript/VelmorandScript.h>
@@ -14,6 +15,7 @@
 #include <lua.hpp>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -90,6 +92,9 @@ public:
     /// The slot of the value the script receives, or npos when it receives none.
     std::size_t GetResultSlot() const { return m_resultSlot; }
 
+    /// The plan of calls through the function's typed entry, or null when it has none.
+    const TypedCallPlan* GetTypedPlan() const { return m_typed.get(); }
+
     /// Pushes a double result as it is, when logging is off and the host's wrapper passes
     /// doubles unchanged: what PushPlainNumber would push. Otherwise PushPlainNumber's answer.
     [[gnu::always_inline]] bool PushPlainResult(lua_State* state, const Value& value) const {
@@ -115,6 +120,7 @@ private:
     std::vector<Role> m_roles;
     int m_inputCount;
     std::size_t m_resultSlot;
+    std::unique_ptr<const TypedCallPlan> m_typed;
 };
 
 }  // namespace Lua

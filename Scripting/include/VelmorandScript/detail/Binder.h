@@ -5,6 +5,7 @@
 // the body that reads, calls and writes back.
 
 #include <VelmorandScript/detail/BoundFunction.h>
+#include <VelmorandScript/detail/TypedBinding.h>
 
 #include <boost/make_shared.hpp>
 
@@ -12,6 +13,7 @@
 #include <cwctype>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -111,6 +113,7 @@ struct Binder<Signature<R, Self, isConst, P...>, B> {
                                                  std::initializer_list<Parameter> names) {
         typedef Bound<B> Binding;
         typename Binding::Callable callable = Binding::Get(bound);
+        typedef typename Binding::Callable Callable;
         BoundFunction::Body body = [callable](const BoundFunction& function, const Value& object,
                                               std::vector<Value>& slots) {
             if constexpr (std::is_void<Self>::value) {
@@ -138,6 +141,11 @@ struct Binder<Signature<R, Self, isConst, P...>, B> {
         }
         auto function = boost::make_shared<BoundFunction>(
             name, className, moduleName, constFunction || isConst, style, std::move(body));
+        if constexpr (HasTypedKinds<P...>) {
+            function->SetTyped(
+                std::make_unique<const TypedBinding<R, Binding::nonOwning, Self, Callable, P...>>(
+                    *function, callable));
+        }
         DescribeArguments<R, Binding::nonOwning, P...>(*function, names);
         return function;
     }

@@ -4,6 +4,7 @@
 // reads the C++ parameters from the argument Values, calls the bound C++ function and writes
 // its result and outputs back, with the library's texts for every failure.
 
+#include <VelmorandScript/TypedCall.h>
 #include <VelmorandScript/detail/RegistrationTypes.h>
 
 #include <boost/make_shared.hpp>
@@ -12,6 +13,7 @@
 #include <exception>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <string>
 #include <tuple>
@@ -66,8 +68,15 @@ public:
         if (arguments.size() < m_arguments.size()) {
             arguments.resize(m_arguments.size());
         }
+        Guarded([&] { m_body(*this, object, arguments); });
+    }
+
+    /// Runs the call `run`; a std::exception of the native code becomes the library's text
+    /// naming the function, as for every call of it.
+    template <class Run>
+    void Guarded(const Run& run) const {
         try {
-            m_body(*this, object, arguments);
+            run();
         } catch (const ScriptException&) {
             throw;  // the library's texts, the host's own errors, aborts and cancels
         } catch (const std::bad_alloc&) {
@@ -76,6 +85,13 @@ public:
             RaiseTableMessage(Messages::CallingFunction, QualifiedName(),
                               Common::ToWString(error.what()));
         }
+    }
+
+    /// Offers `entry`, which calls the same C++ function, to hosts (unless the function was
+    /// described wrongly).
+    void SetTyped(std::unique_ptr<const TypedEntry> entry) {
+        m_typed = std::move(entry);
+        SetTypedEntry(m_problem.empty() ? m_typed.get() : nullptr);
     }
 
     /// Names the classes of class-typed arguments by their registered script names (once), and
@@ -113,6 +129,7 @@ public:
         if (m_problem.empty()) {
             m_problem = std::move(problem);
         }
+        SetTypedEntry(nullptr);  // every call reports the problem
     }
 
     /// Throws the library's argument error for the argument at `slot`, numbered as the script
@@ -178,6 +195,7 @@ private:
     std::wstring m_problem;
     mutable bool m_named = false;
     Body m_body;
+    std::unique_ptr<const TypedEntry> m_typed;
 };
 
 /// A function bound with NonOwning.

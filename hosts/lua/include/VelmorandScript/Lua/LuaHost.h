@@ -127,6 +127,12 @@ public:
     /// own pointer in the extra space of the state's threads (lua_getextraspace): leave it alone.
     lua_State* GetLuaState() const;
 
+    /// Whether calls of functions described with ClassBuilder may read their arguments straight
+    /// from the Lua stack (their typed entry, VelmorandScript/TypedCall.h); on by default. Off,
+    /// every call goes through the descriptors: the same results, notices and errors, slower.
+    /// For comparing the two ways, and for finding a fault in one of them.
+    void SetTypedCalls(bool enabled);
+
     /// The path of the file being run ("stdin" for standard input) or the chunk name.
     std::wstring GetScriptName() const override;
     /// "Lua".

@@ -4,6 +4,8 @@
 #include "HostState.h"
 #include "LuaStep.h"
 #include "LuaText.h"
+#include "NumberCalls.h"
+#include "ObjectUserdata.h"
 #include "ProtectedCall.h"
 #include "ValueMarshalling.h"
 
@@ -11,6 +13,7 @@
 
 #include <Common/Text.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,32 +45,44 @@ boost::shared_ptr<Class> FindClass(const std::wstring& scriptName) {
     return scriptClass;
 }
 
-// Upvalues: the class's script name and the function's name.
-int CallConstructor(lua_State* state) {
-    return DispatchCall(HostState::From(state), state,
-                        CallTarget{FindClass(ToWideString(state, lua_upvalueindex(1))),
-                                   ToWideString(state, lua_upvalueindex(2)), ConstructorStyle,
-                                   boost::shared_ptr<IObject>(), 1});
+// Static functions and constructors are called on no object.
+const boost::shared_ptr<IObject> noObject;
+
+// The C function of static function and constructor closures (upvalue: the MethodBinding of the
+// function, resolved when the class table was first indexed with its name).
+template <long Style>
+int CallClassFunction(lua_State* state) {
+    const auto* binding =
+        static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
+    return DispatchCall(
+        HostState::From(state), state,
+        CallTarget{binding->scriptClass, binding->name, Style, noObject, 1, &binding->function,
+                   binding->numberPlan.get(), lua_gettop(state), &binding->frameNames});
 }
 
-int CallStatic(lua_State* state) {
-    return DispatchCall(HostState::From(state), state,
-                        CallTarget{FindClass(ToWideString(state, lua_upvalueindex(1))),
-                                   ToWideString(state, lua_upvalueindex(2)), StaticStyle,
-                                   boost::shared_ptr<IObject>(), 1});
-}
-
-void PushBoundCall(lua_State* state, lua_CFunction call, const std::wstring& functionName) {
-    ReserveStack(state, 3);
-    lua_pushvalue(state, lua_upvalueindex(1));
-    PushWideString(state, functionName);
-    RunLuaStep(state, 2, 1, [call](lua_State* L) {
-        lua_pushcclosure(L, call, 2);
+/// Pushes the closure that calls `function` and keeps it in the class table (at 1) under the
+/// key indexed (at 2): later uses of the name find it without calling the host.
+template <long Style>
+int PushClassFunction(lua_State* state, const boost::shared_ptr<Class>& scriptClass,
+                      boost::shared_ptr<IFunction> function, const std::wstring& name) {
+    auto numberPlan = std::make_unique<const NumberCallPlan>(*function);
+    const CallNames frameNames{TextOrEmpty(scriptClass->GetScriptName()),
+                               TextOrEmpty(function->GetName())};
+    lua_settop(state, 2);
+    PushMethodBinding(state, MethodBinding{scriptClass, std::move(function), name,
+                                           std::move(numberPlan), nullptr, frameNames});
+    RunLuaStep(state, 3, 1, [](lua_State* L) {
+        lua_pushcclosure(L, &ProtectedFunction<&CallClassFunction<Style>>, 1);
+        lua_pushvalue(L, 2);
+        lua_pushvalue(L, -2);
+        lua_rawset(L, 1);
         return 1;
     });
+    return 1;
 }
 
-// __index of a class table (upvalue: the class's script name).
+// __index of a class table (upvalue: the class's script name): resolves `new` or a static
+// function once and keeps its closure in the table.
 int IndexClass(lua_State* state) {
     const std::wstring scriptName = ToWideString(state, lua_upvalueindex(1));
     if (lua_type(state, 2) != LUA_TSTRING) {
@@ -78,20 +93,22 @@ int IndexClass(lua_State* state) {
     const std::wstring key = ToWideString(state, 2);
     if (key == L"new") {
         const std::wstring constructorName = SplitScriptName(scriptName).back();
-        if (!FindScriptFunction(scriptClass, constructorName, ConstructorStyle,
-                                boost::shared_ptr<IObject>())) {
+        boost::shared_ptr<IFunction> constructor = FindScriptFunction(
+            scriptClass, constructorName, ConstructorStyle, boost::shared_ptr<IObject>());
+        if (!constructor) {
             throw ScriptException(scriptName + L" has no constructor (a constructor-style " +
                                   L"function named '" + constructorName + L"').");
         }
-        PushBoundCall(state, &ProtectedFunction<&CallConstructor>, constructorName);
-        return 1;
+        return PushClassFunction<ConstructorStyle>(state, scriptClass, std::move(constructor),
+                                                   constructorName);
     }
-    if (!FindScriptFunction(scriptClass, key, StaticStyle, boost::shared_ptr<IObject>())) {
+    boost::shared_ptr<IFunction> function =
+        FindScriptFunction(scriptClass, key, StaticStyle, boost::shared_ptr<IObject>());
+    if (!function) {
         throw ScriptException(scriptName + L" has no static function named '" + key +
                               L"'; call instance functions on an object with ':'.");
     }
-    PushBoundCall(state, &ProtectedFunction<&CallStatic>, key);
-    return 1;
+    return PushClassFunction<StaticStyle>(state, scriptClass, std::move(function), key);
 }
 
 // Leaves the table `name` of the table on top of the stack on top (creating it when absent);

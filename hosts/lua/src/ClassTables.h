@@ -1,7 +1,8 @@
 #pragma once
 
 // Registered classes as Lua tables: "Shapes::Circle" is the table Shapes.Circle, whose `new`
-// calls the constructor and whose other fields are the class's static functions.
+// calls the constructor and whose other fields are the class's static functions. Each is
+// resolved when first used and kept in the table as a closure.
 
 #include <lua.hpp>
 

@@ -43,17 +43,6 @@ int CollectBinding(lua_State* state) {
     return 0;
 }
 
-void PushBinding(lua_State* state, MethodBinding binding) {
-    // The userdata holds an empty binding from the start, so that it is valid whatever fails;
-    // the binding moves in once Lua can fail no more.
-    RunLuaStep(state, 0, 1, [](lua_State* L) {
-        new (lua_newuserdatauv(L, sizeof(MethodBinding), 0)) MethodBinding();
-        luaL_setmetatable(L, bindingMetatable);
-        return 1;
-    });
-    *static_cast<MethodBinding*>(lua_touserdata(state, -1)) = std::move(binding);
-}
-
 /// Pushes the method cache of a class, creating it on first use.
 void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptClass);
 
@@ -119,8 +108,9 @@ void PushMethod(lua_State* state, int keyIndex, const boost::shared_ptr<Class>& 
     lua_pushvalue(state, keyIndex);
     const CallNames frameNames{TextOrEmpty(scriptClass->GetScriptName()),
                                TextOrEmpty(function->GetName())};
-    PushBinding(state, MethodBinding{scriptClass, std::move(function), name, std::move(numberPlan),
-                                     lua_topointer(state, -2), frameNames});
+    PushMethodBinding(state,
+                      MethodBinding{scriptClass, std::move(function), name, std::move(numberPlan),
+                                    lua_topointer(state, -2), frameNames});
     // The cache, the key and the binding become the method's closure, kept in the cache.
     RunLuaStep(state, 3, 1, [](lua_State* L) {
         lua_pushcclosure(L, &CallMethod, 1);
@@ -153,6 +143,54 @@ int PushMemberMethod(lua_State* state, const boost::shared_ptr<Class>& scriptCla
                           L" has no property or method named '" + name + L"'.");
 }
 
+// Whether the class and its bases are plain Class descriptors, whose lookups depend on the name
+// alone (an override of FindFunction may look at the object).
+bool HasPlainChain(const boost::shared_ptr<Class>& scriptClass) {
+    try {
+        for (boost::shared_ptr<Class> current = scriptClass; current;
+             current = current->GetScriptBase()) {
+            const Class& descriptor = *current;
+            if (typeid(descriptor) != typeid(Class)) {
+                return false;
+            }
+        }
+        return true;
+    } catch (const ScriptException&) {
+        return false;  // an unregistered base: IndexObject reports it on use
+    }
+}
+
+/// Keeps the getter of a property in the method cache of its class, under the key the script
+/// indexed with (at 2), and returns its binding, which the cache keeps for the life of the state.
+const MethodBinding& CacheProperty(lua_State* state, const boost::shared_ptr<Class>& scriptClass,
+                                   boost::shared_ptr<IFunction> getter, const std::wstring& name) {
+    auto numberPlan = std::make_unique<const NumberCallPlan>(*getter);
+    ReserveStack(state, 3);
+    PushMethodCache(state, scriptClass);
+    lua_pushvalue(state, 2);
+    const CallNames frameNames{TextOrEmpty(scriptClass->GetScriptName()),
+                               TextOrEmpty(getter->GetName())};
+    PushMethodBinding(state,
+                      MethodBinding{scriptClass, std::move(getter), name, std::move(numberPlan),
+                                    lua_topointer(state, -2), frameNames});
+    const auto& binding = *static_cast<const MethodBinding*>(lua_touserdata(state, -1));
+    RunLuaStep(state, 3, 0, [](lua_State* L) {
+        lua_rawset(L, 1);
+        return 0;
+    });
+    return binding;
+}
+
+/// Calls a resolved getter on the object at 1; the stack holds the object and the key only.
+int ReadProperty(lua_State* state, const MethodBinding& getter,
+                 const boost::shared_ptr<IObject>& object) {
+    DispatchCall(HostState::From(state), state,
+                 CallTarget{getter.scriptClass, getter.name, PropertyGetStyle, object, 3,
+                            &getter.function, getter.numberPlan.get(), 2, &getter.frameNames});
+    lua_settop(state, 3);  // the property's value, or nil when it returned nothing
+    return 1;
+}
+
 int IndexObject(lua_State* state) {
     const boost::shared_ptr<IObject>& object = CheckedObject(state, 1);
     if (const auto* array = dynamic_cast<const IArray*>(object.get())) {
@@ -162,7 +200,13 @@ int IndexObject(lua_State* state) {
     }
     const std::wstring name = MemberName(state);
     const boost::shared_ptr<Class> scriptClass = CheckedClass(*object);
-    if (FindScriptFunction(scriptClass, name, PropertyGetStyle, object)) {
+    if (boost::shared_ptr<IFunction> getter =
+            FindScriptFunction(scriptClass, name, PropertyGetStyle, object)) {
+        if (HasPlainChain(scriptClass)) {
+            lua_settop(state, 2);
+            return ReadProperty(state, CacheProperty(state, scriptClass, std::move(getter), name),
+                                object);
+        }
         HostState& host = HostState::From(state);
         DispatchCall(host, state, CallTarget{scriptClass, name, PropertyGetStyle, object, 3});
         lua_settop(state, 3);  // the property's value, or nil when it returned nothing
@@ -171,14 +215,33 @@ int IndexObject(lua_State* state) {
     return PushMemberMethod(state, scriptClass, name, object);
 }
 
+// Reads a property whose getter IndexObjectCached found in the method cache: the stack holds
+// the object, the key, the cache and the getter's binding.
+int ReadCachedProperty(lua_State* state) {
+    const auto* getter = static_cast<const MethodBinding*>(lua_touserdata(state, 4));
+    const ObjectCell* cell = ObjectOfClass(state, 1, getter->methodCache);
+    // The cache keeps the binding: it outlives the stack slot.
+    lua_settop(state, 2);
+    if (cell == nullptr || !*cell->object) {
+        return IndexObject(state);  // not of the getter's class, or released: as before caching
+    }
+    return ReadProperty(state, *getter, *cell->object);
+}
+
 // __index: a method already resolved in the object's class comes from the class's method cache
-// without any native work; everything else is IndexObject's.
+// without any native work, a property getter kept there is called without a lookup; everything
+// else is IndexObject's.
 int IndexObjectCached(lua_State* state) {
     if (lua_type(state, 2) == LUA_TSTRING && lua_type(state, 1) == LUA_TUSERDATA) {
         if (lua_getiuservalue(state, 1, 1) == LUA_TTABLE) {
             lua_pushvalue(state, 2);
-            if (lua_rawget(state, -2) == LUA_TFUNCTION) {
+            const int type = lua_rawget(state, -2);
+            if (type == LUA_TFUNCTION) {
                 return 1;
+            }
+            // The only userdata a method cache holds are getter bindings.
+            if (type == LUA_TUSERDATA && lua_rawlen(state, -1) == sizeof(MethodBinding)) {
+                return ProtectedFunction<&ReadCachedProperty>(state);
             }
             lua_pop(state, 1);
         }
@@ -325,14 +388,10 @@ void SetObjectMetamethods(lua_State* state) {
 // object) and plain Class descriptors only (an override of FindFunction may look at the
 // object). Decided when the first object of the class reaches the state.
 bool ResolvesMethodsByNameAlone(const boost::shared_ptr<Class>& scriptClass) {
+    if (!HasPlainChain(scriptClass)) {
+        return false;
+    }
     try {
-        for (boost::shared_ptr<Class> current = scriptClass; current;
-             current = current->GetScriptBase()) {
-            const Class& descriptor = *current;
-            if (typeid(descriptor) != typeid(Class)) {
-                return false;
-            }
-        }
         FunctionMap functions;
         scriptClass->GetAllFunctions(functions);
         for (const auto& entry : functions) {
@@ -364,8 +423,8 @@ void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptCla
     }
     lua_pop(state, 1);
     const bool byNameAlone = ResolvesMethodsByNameAlone(scriptClass);
-    PushBinding(state, MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L"", nullptr,
-                                     nullptr, CallNames()});
+    PushMethodBinding(state, MethodBinding{scriptClass, boost::shared_ptr<IFunction>(), L"",
+                                           nullptr, nullptr, CallNames()});
     // From the caches and the class's anchor binding: the new cache, registered.
     RunLuaStep(state, 2, 1, [byNameAlone, key = scriptClass.get()](lua_State* L) {
         lua_newtable(L);  // 3: the cache
@@ -388,6 +447,17 @@ void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptCla
 }
 
 }  // namespace
+
+void PushMethodBinding(lua_State* state, MethodBinding binding) {
+    // The userdata holds an empty binding from the start, so that it is valid whatever fails;
+    // the binding moves in once Lua can fail no more.
+    RunLuaStep(state, 0, 1, [](lua_State* L) {
+        new (lua_newuserdatauv(L, sizeof(MethodBinding), 0)) MethodBinding();
+        luaL_setmetatable(L, bindingMetatable);
+        return 1;
+    });
+    *static_cast<MethodBinding*>(lua_touserdata(state, -1)) = std::move(binding);
+}
 
 int CallMethodOnOtherValue(HostState& host, lua_State* state, const MethodBinding& binding) {
     // Any other object has the method looked up in its own class.

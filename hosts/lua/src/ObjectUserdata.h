@@ -3,12 +3,12 @@
 // Native objects in Lua: a full userdata that owns a shared pointer to the object's wrapper
 // (IObject). Indexing it resolves property gets and methods through the wrapper's class,
 // assigning to it calls property sets; array wrappers also answer to #a and a[i]. Resolved
-// methods are kept in a cache per class. Objects of a class without property getters have a
-// metatable of the class's own whose __index is that cache, so Lua finds a method resolved
-// before without calling the host. A method closure calls through CallMethod (CallDispatch.h).
+// methods, and the property getters of classes that look functions up by name alone, are kept
+// in a cache per class. Objects of a class without property getters have a metatable of the
+// class's own whose __index is that cache, so Lua finds a method resolved before without calling
+// the host. A method closure calls through CallMethod (CallDispatch.h).
 
 #include "CallFrame.h"
-#include "NumberCalls.h"
 #include "ObjectSlots.h"
 
 #include <VelmorandScript/VelmorandScript.h>
@@ -25,6 +25,9 @@ namespace VelmorandScript {
 namespace Lua {
 
 class HostState;
+// Declared only: NumberCalls.h reaches this header through the typed calls. The files that make
+// or destroy bindings include NumberCalls.h.
+class NumberCallPlan;
 
 /// Creates the metatable of the objects whose class needs the host to index them.
 void RegisterObjectMetatable(lua_State* state);
@@ -43,9 +46,10 @@ boost::shared_ptr<Class> GetClassOfObject(const IObject& object);
 /// The styles a method closure calls its function in.
 constexpr long MethodStyles = InstanceStyle | CommandStyle;
 
-/// What a method closure calls: the function resolved by name in a class. Also anchors a class
-/// in the metatable of its method cache, with no function, so that the cache's key stays that
-/// class.
+/// What a method closure calls: the function resolved by name in a class. The closures of static
+/// functions and constructors and the property getters kept in a method cache hold one too. Also
+/// anchors a class in the metatable of its method cache, with no function, so that the cache's
+/// key stays that class.
 struct MethodBinding {
     boost::shared_ptr<Class> scriptClass;
     boost::shared_ptr<IFunction> function;
@@ -53,12 +57,15 @@ struct MethodBinding {
     /// How calls of the function with numbers fill their arguments; null for an anchor.
     std::unique_ptr<const NumberCallPlan> numberPlan;
     /// The method cache of the class (lua_topointer): tables do not move, and the registry
-    /// keeps the cache for the life of the state.
+    /// keeps the cache for the life of the state. Null for a static function or constructor.
     const void* methodCache = nullptr;
     /// The names the function's calls are framed with, taken when it was resolved: the method
     /// cache keeps what it resolved then, names included.
     CallNames frameNames;
 };
+
+/// Pushes a userdata that holds `binding` and destroys it when collected.
+void PushMethodBinding(lua_State* state, MethodBinding binding);
 
 /// The memory of an object userdata: the wrapper, and the method cache of the object's class
 /// (lua_topointer, null without a class), the same table that is the userdata's user value. A

@@ -427,6 +427,7 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
                                      scratch.Texts()) &&
                 typed->GetEntry().Call(ScriptedObjectOf(target.object, objectCopy), arguments,
                                        result)) {
+                host.CountTypedCall();
                 const int pushed = typed->PushPlainResult(state, result);
                 return pushed >= 0 ? pushed : PushGeneralResult(host, state, result.boxed);
             }

@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -133,6 +134,9 @@ public:
     /// Whether calls may go through functions' typed entries (LuaContext::SetTypedCalls).
     bool UsesTypedCalls() const { return m_typedCalls; }
     void SetTypedCalls(bool enabled) { m_typedCalls = enabled; }
+    /// Counts the calls made through a typed entry (LuaContext::GetTypedCallCount).
+    void CountTypedCall() { ++m_typedCallCount; }
+    std::uint64_t GetTypedCallCount() const { return m_typedCallCount; }
 
 private:
     friend class CurrentThreadScope;
@@ -167,6 +171,7 @@ private:
     std::vector<std::unique_ptr<CallScratch>> m_scratch;
     std::size_t m_callDepth;
     bool m_typedCalls = true;
+    std::uint64_t m_typedCallCount = 0;
 };
 
 /// Makes a thread the current one for the duration of a call into native code.

@@ -147,6 +147,10 @@ void LuaContext::SetTypedCalls(bool enabled) {
     m_state->SetTypedCalls(enabled);
 }
 
+std::uint64_t LuaContext::GetTypedCallCount() const {
+    return m_state->GetTypedCallCount();
+}
+
 void LuaContext::SetArgumentTable(const std::vector<std::string>& commandLine, int scriptIndex) {
     lua_State* state = m_state->GetMainThread();
     RunLuaStep(state, 0, 0, [&commandLine, scriptIndex](lua_State* L) {

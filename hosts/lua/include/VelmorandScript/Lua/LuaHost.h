@@ -59,6 +59,7 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,9 @@ public:
     /// every call goes through the descriptors: the same results, notices and errors, slower.
     /// For comparing the two ways, and for finding a fault in one of them.
     void SetTypedCalls(bool enabled);
+    /// How many calls went through a typed entry so far: whether a function's calls take the
+    /// fast way.
+    std::uint64_t GetTypedCallCount() const;
 
     /// The path of the file being run ("stdin" for standard input) or the chunk name.
     std::wstring GetScriptName() const override;

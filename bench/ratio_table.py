@@ -97,10 +97,10 @@ PAIRS = [
     ("8f Lua Bench.Circle.new builder / hand-written constructor",
      "BM_LuaBuilderNew", "BM_LuaCheckedNew", 1.5,
      "one local c = Bench.Circle.new(1) of a Lua loop, through the host, the Constructor<double> "
-     "of ClassBuilder, the object collected by Lua in time",
+     "of ClassBuilder; a full collection ends the run of 100,000",
      "one local c = Bench.Circle.new(1) of a Lua loop, a lua_CFunction checking its number and "
      "making a userdata that holds a boost::shared_ptr<Circle> (placement new, a metatable "
-     "whose __gc destroys it), collected by Lua in time"),
+     "whose __gc destroys it); a full collection ends the run of 100,000"),
     ("9a FindFunction 1,000 / 10 functions",
      "BM_FindFunctionScaling/1000", "BM_FindFunctionScaling/10", 1.3,
      "FindFunction of the middle function of a class of 1,000 functions, no base",

@@ -14,6 +14,7 @@
 #include <new>
 #include <sstream>
 #include <string>
+#include <typeinfo>
 
 namespace VelmorandScript {
 namespace Lua {
@@ -181,13 +182,15 @@ const MethodBinding& CacheProperty(lua_State* state, const boost::shared_ptr<Cla
     return binding;
 }
 
-/// Calls a resolved getter on the object at 1; the stack holds the object and the key only.
+/// Calls a resolved getter on `object` and leaves its value on top: the getter takes no script
+/// arguments, whatever the stack holds.
 int ReadProperty(lua_State* state, const MethodBinding& getter,
                  const boost::shared_ptr<IObject>& object) {
+    const int top = lua_gettop(state);
     DispatchCall(HostState::From(state), state,
-                 CallTarget{getter.scriptClass, getter.name, PropertyGetStyle, object, 3,
-                            &getter.function, getter.numberPlan.get(), 2, &getter.frameNames});
-    lua_settop(state, 3);  // the property's value, or nil when it returned nothing
+                 CallTarget{getter.scriptClass, getter.name, PropertyGetStyle, object, top + 1,
+                            &getter.function, getter.numberPlan.get(), top, &getter.frameNames});
+    lua_settop(state, top + 1);  // the property's value, or nil when it returned nothing
     return 1;
 }
 
@@ -203,7 +206,6 @@ int IndexObject(lua_State* state) {
     if (boost::shared_ptr<IFunction> getter =
             FindScriptFunction(scriptClass, name, PropertyGetStyle, object)) {
         if (HasPlainChain(scriptClass)) {
-            lua_settop(state, 2);
             return ReadProperty(state, CacheProperty(state, scriptClass, std::move(getter), name),
                                 object);
         }
@@ -220,9 +222,8 @@ int IndexObject(lua_State* state) {
 int ReadCachedProperty(lua_State* state) {
     const auto* getter = static_cast<const MethodBinding*>(lua_touserdata(state, 4));
     const ObjectCell* cell = ObjectOfClass(state, 1, getter->methodCache);
-    // The cache keeps the binding: it outlives the stack slot.
-    lua_settop(state, 2);
     if (cell == nullptr || !*cell->object) {
+        lua_settop(state, 2);
         return IndexObject(state);  // not of the getter's class, or released: as before caching
     }
     return ReadProperty(state, *getter, *cell->object);
@@ -491,7 +492,10 @@ void RegisterObjectMetatable(lua_State* state) {
 void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
     const boost::shared_ptr<Class> scriptClass =
         object ? GetClassOfObject(*object) : boost::shared_ptr<Class>();
-    const bool isArray = dynamic_cast<const IArray*>(object.get()) != nullptr;
+    // The standard wrapper is no array: most objects need no cross cast to tell.
+    const IObject* wrapper = object.get();
+    const bool isArray = wrapper != nullptr && typeid(*wrapper) != typeid(Object) &&
+                         dynamic_cast<const IArray*>(wrapper) != nullptr;
     ReserveStack(state, 4);
     // The user value is the method cache of the object's class, for IndexObjectCached.
     if (scriptClass) {

@@ -135,6 +135,9 @@ COUNTER_GOALS = [
     # The run's own allocations (the chunk, the context's per-run state) spread over its million
     # calls: anything above one in ten thousand calls is an allocation per call.
     ("allocations per builder obj:Add from Lua", "BM_LuaBuilderAdd", "allocs_per_call", 1e-4),
+    ("allocations per builder obj.Radius from Lua", "BM_LuaBuilderRead", "allocs_per_call", 1e-4),
+    ("allocations per builder Calc.Twice from Lua", "BM_LuaBuilderStatic", "allocs_per_call",
+     1e-4),
 ]
 
 

@@ -102,6 +102,20 @@ public:
     /// without a reference-count change on either side. An override of PopScriptCall does not
     /// see it.
     boost::shared_ptr<IScriptCall> TakeScriptCall();
+    /// As PushScriptCall, taking the frame over, inline and without a virtual call: a host
+    /// pushes a frame for every script call into native code, which is often cheaper than that.
+    /// An override of PushScriptCall does not see it.
+    void EnterScriptCall(boost::shared_ptr<IScriptCall>&& call) {
+        m_calls.push_back(std::move(call));
+    }
+    /// As TakeScriptCall, inline, moving the frame into `call`.
+    void LeaveScriptCall(boost::shared_ptr<IScriptCall>& call) {
+        if (m_calls.empty()) {
+            TakeScriptCall();  // throws
+        }
+        call = std::move(m_calls.back());
+        m_calls.pop_back();
+    }
 
     /// Calls the script function `function` designates with the wrapped arguments and puts its
     /// results into `results`; true when the call was made. Supplied by the script host.

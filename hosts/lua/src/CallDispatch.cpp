@@ -52,11 +52,12 @@ class CallFrameScope {
 public:
     CallFrameScope(ScriptContext& context, boost::shared_ptr<CallFrame>& frame)
         : m_context(context), m_frame(frame), m_pushed(frame.get()) {
-        context.PushScriptCall(std::move(frame));
+        context.EnterScriptCall(std::move(frame));
     }
     ~CallFrameScope() {
         try {
-            boost::shared_ptr<IScriptCall> taken = m_context.TakeScriptCall();
+            boost::shared_ptr<IScriptCall> taken;
+            m_context.LeaveScriptCall(taken);
             // Native code that left frames of its own on the stack gets no frame of ours back;
             // the next call at this depth makes a new one.
             if (taken.get() == m_pushed) {

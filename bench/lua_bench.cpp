@@ -14,6 +14,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <string>
@@ -327,6 +328,192 @@ void BM_LuaCheckedNew(benchmark::State& state) {
                    kConstructionsPerRun);
 }
 BENCHMARK(BM_LuaCheckedNew);
+
+// Floors of pairs 8d, 8e and 8f: each Lua C function does only what our interfaces require of a
+// host's call, and nothing is looked up. It catches C++ exceptions and records the running
+// thread (as every host entry does), pushes and pops the call's frame on the context, reads the
+// script's numbers and calls the builder's own typed entry (the module's code, out of line), and
+// for a construction wraps the result in the class's Object held by a userdata with __gc.
+
+/// What a floor function finds in its upvalue, prepared before the loop.
+struct FloorBinding {
+    boost::shared_ptr<Lua::LuaContext> context;
+    boost::shared_ptr<IScriptCall> frame;
+    const TypedEntry* entry = nullptr;
+    boost::shared_ptr<Class> scriptClass;
+    std::atomic<lua_State*> current{nullptr};
+    std::atomic<int> terminating{0};
+};
+
+struct FloorFrame : IScriptCall {
+    int UsesArgumentNumbers() const override { return 1; }
+    std::wstring GetCalledClassName() const override { return L"Bench::Circle"; }
+    std::wstring GetCalledFunctionName() const override { return L"Bench::Circle::Radius"; }
+};
+
+const TypedEntry& TypedEntryOf(const wchar_t* className, const wchar_t* name, long style) {
+    const boost::shared_ptr<IFunction> function =
+        ClassRegistry::GetInstance().FindClassByScriptName(className)->FindFunction(
+            name, style, boost::shared_ptr<IObject>());
+    return *dynamic_cast<const Function&>(*function).GetTypedEntry();
+}
+
+const char* const kFloorObjectMetatable = "Bench.FloorObject";
+
+typedef boost::shared_ptr<IObject> FloorObject;
+
+/// Runs `call` as a host entry runs native work: exceptions caught, the thread recorded, the
+/// frame pushed and popped, an abort checked for afterwards.
+template <class Call>
+int RunFloorCall(lua_State* state, Call call) {
+    auto* binding = static_cast<FloorBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
+    int results = 0;
+    try {
+        lua_State* const previous = binding->current.load(std::memory_order_relaxed);
+        binding->current.store(state, std::memory_order_relaxed);
+        binding->context->EnterScriptCall(std::move(binding->frame));
+        results = call(*binding);
+        binding->context->LeaveScriptCall(binding->frame);
+        binding->current.store(previous, std::memory_order_relaxed);
+        if (binding->terminating.load() != 0) {
+            results = -1;
+        }
+    } catch (...) {
+        results = -1;
+    }
+    return results >= 0 ? results : luaL_error(state, "floor call failed");
+}
+
+int FloorNumberArgument(lua_State* state, int index, TypedArgument& argument) {
+    if (lua_isinteger(state, index)) {
+        argument.asDouble = static_cast<double>(lua_tointeger(state, index));
+    } else if (lua_type(state, index) == LUA_TNUMBER) {
+        argument.asDouble = lua_tonumber(state, index);
+    } else {
+        return 0;
+    }
+    return 1;
+}
+
+int FloorStatic(lua_State* state) {
+    return RunFloorCall(state, [state](FloorBinding& binding) {
+        TypedArgument argument;
+        TypedResult result;
+        if (!FloorNumberArgument(state, 1, argument) ||
+            !binding.entry->Call(Value(), &argument, result)) {
+            return -1;
+        }
+        lua_pushnumber(state, result.asDouble);
+        return 1;
+    });
+}
+
+// __index of floor objects (upvalue 1: the binding of the property): the key checked, the
+// object's presented value read, the getter called.
+int FloorIndex(lua_State* state) {
+    if (lua_type(state, 2) != LUA_TSTRING) {
+        return 0;
+    }
+    return RunFloorCall(state, [state](FloorBinding& binding) {
+        const auto* object = static_cast<const FloorObject*>(lua_touserdata(state, 1));
+        TypedResult result;
+        const Value& presented = static_cast<const Object&>(**object).GetScriptedObjectRef();
+        if (!binding.entry->Call(presented, nullptr, result)) {
+            return -1;
+        }
+        lua_pushnumber(state, result.asDouble);
+        return 1;
+    });
+}
+
+int FloorNew(lua_State* state) {
+    return RunFloorCall(state, [state](FloorBinding& binding) {
+        TypedArgument argument;
+        TypedResult result;
+        if (!FloorNumberArgument(state, 1, argument) ||
+            !binding.entry->Call(Value(), &argument, result)) {
+            return -1;
+        }
+        auto* object = new (lua_newuserdatauv(state, sizeof(FloorObject), 0)) FloorObject();
+        luaL_setmetatable(state, kFloorObjectMetatable);
+        *object = binding.scriptClass->CreateWrapper(result.boxed);
+        return 1;
+    });
+}
+
+int CollectFloorObject(lua_State* state) {
+    static_cast<FloorObject*>(lua_touserdata(state, 1))->~FloorObject();
+    return 0;
+}
+
+void PushFloorFunction(lua_State* state, lua_CFunction function, const TypedEntry& entry,
+                       const boost::shared_ptr<Lua::LuaContext>& context) {
+    auto* binding = new (lua_newuserdatauv(state, sizeof(FloorBinding), 0)) FloorBinding();
+    binding->context = context;
+    binding->frame = boost::make_shared<FloorFrame>();
+    binding->entry = &entry;
+    binding->scriptClass = ClassRegistry::GetInstance().FindClassByScriptName(L"Bench::Circle");
+    lua_pushcclosure(state, function, 1);  // the binding is never collected: the state is closed
+}
+
+/// Runs `script` in a host context whose globals also hold the floor functions,
+/// Floor.Calc.Twice and Floor.Circle.new, whose objects read Radius under every key.
+void RunFloorScript(benchmark::State& state, const std::string& script, int calls) {
+    RegisterBuilderClasses();
+    const boost::shared_ptr<Lua::LuaContext> context = Lua::LuaContext::Create();
+    lua_State* lua = context->GetLuaState();
+    luaL_newmetatable(lua, kFloorObjectMetatable);
+    lua_pushcfunction(lua, &CollectFloorObject);
+    lua_setfield(lua, -2, "__gc");
+    PushFloorFunction(lua, &FloorIndex, TypedEntryOf(L"Bench::Circle", L"Radius", PropertyGetStyle),
+                      context);
+    lua_setfield(lua, -2, "__index");
+    lua_pop(lua, 1);
+    // Reached as the scripts of the pairs reach theirs: Floor.Calc.Twice, Floor.Circle.new.
+    lua_newtable(lua);
+    lua_newtable(lua);
+    PushFloorFunction(lua, &FloorStatic,
+                      TypedEntryOf(L"Bench::TypedCalculator", L"Twice", StaticStyle), context);
+    lua_setfield(lua, -2, "Twice");
+    lua_setfield(lua, -2, "Calc");
+    lua_newtable(lua);
+    PushFloorFunction(lua, &FloorNew, TypedEntryOf(L"Bench::Circle", L"Circle", ConstructorStyle),
+                      context);
+    lua_setfield(lua, -2, "new");
+    lua_setfield(lua, -2, "Circle");
+    lua_setglobal(lua, "Floor");
+    const std::uint64_t allocations = AllocationCount();
+    for (auto _ : state) {
+        const Lua::RunResult result = context->RunString(script, "floor_script");
+        if (result.status != Lua::RunStatus::Succeeded) {
+            state.SkipWithError(result.message.c_str());
+            break;
+        }
+    }
+    ReportCalls(state, allocations, calls);
+}
+
+void BM_LuaFloorRead(benchmark::State& state) {
+    RunFloorScript(state,
+                   "local obj = Floor.Circle.new(1)\nlocal sum = 0\n" +
+                       Loop(kCallsPerRun, "sum = sum + obj.Radius"),
+                   kCallsPerRun);
+}
+BENCHMARK(BM_LuaFloorRead);
+
+void BM_LuaFloorStatic(benchmark::State& state) {
+    RunFloorScript(state,
+                   "local Calc = Floor.Calc\nlocal sum = 0\n" +
+                       Loop(kCallsPerRun, "sum = sum + Calc.Twice(i)"),
+                   kCallsPerRun);
+}
+BENCHMARK(BM_LuaFloorStatic);
+
+void BM_LuaFloorNew(benchmark::State& state) {
+    RunFloorScript(state, Loop(kConstructionsPerRun, "local c = Floor.Circle.new(1)") + kCollect,
+                   kConstructionsPerRun);
+}
+BENCHMARK(BM_LuaFloorNew);
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "NumberCalls.h"
 #include "ObjectUserdata.h"
 #include "ProtectedCall.h"
+#include "TypedDispatch.h"
 #include "ValueMarshalling.h"
 
 #include <Common/CfxFormat.h>
@@ -45,50 +46,6 @@ private:
     const HostState& m_host;
     boost::shared_ptr<IScriptContext> m_context;
 };
-
-/// Pushes the call's frame and takes it back on every way out. The frame moves onto the
-/// context's stack and back, so that neither step changes its reference count.
-class CallFrameScope {
-public:
-    CallFrameScope(ScriptContext& context, boost::shared_ptr<CallFrame>& frame)
-        : m_context(context), m_frame(frame), m_pushed(frame.get()) {
-        context.EnterScriptCall(std::move(frame));
-    }
-    ~CallFrameScope() {
-        try {
-            boost::shared_ptr<IScriptCall> taken;
-            m_context.LeaveScriptCall(taken);
-            // Native code that left frames of its own on the stack gets no frame of ours back;
-            // the next call at this depth makes a new one.
-            if (taken.get() == m_pushed) {
-                m_frame = boost::static_pointer_cast<CallFrame>(std::move(taken));
-            }
-        } catch (...) {
-            // The frame was pushed by the constructor; a failing pop has nothing left to undo.
-        }
-    }
-    CallFrameScope(const CallFrameScope&) = delete;
-    CallFrameScope& operator=(const CallFrameScope&) = delete;
-
-private:
-    ScriptContext& m_context;
-    boost::shared_ptr<CallFrame>& m_frame;
-    const IScriptCall* m_pushed;
-};
-
-/// The native value a call is made on, lent by a standard wrapper without a copy; `copy` holds
-/// it for any other wrapper, whose GetScriptedObject may present something else.
-const Value& ScriptedObjectOf(const boost::shared_ptr<IObject>& object, Value& copy) {
-    if (!object) {
-        return copy;
-    }
-    const IObject& wrapper = *object;
-    if (typeid(wrapper) == typeid(Object)) {
-        return static_cast<const Object&>(wrapper).GetScriptedObjectRef();
-    }
-    copy = wrapper.GetScriptedObject();
-    return copy;
-}
 
 std::wstring NameOf(const Argument& argument) {
     return argument.GetName() != nullptr ? argument.GetName() : L"";
@@ -240,7 +197,6 @@ public:
     CallFrame& Frame() { return *m_scratch.frame; }
     boost::shared_ptr<CallFrame>& SharedFrame() { return m_scratch.frame; }
     std::vector<Value>& Values() { return m_scratch.values; }
-    std::vector<std::wstring>& Texts() { return m_scratch.texts; }
 
 private:
     HostState& m_host;
@@ -373,11 +329,15 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
     return PushResults(state, called, values, context);
 }
 
-[[gnu::noinline]] int PushGeneralResult(HostState& host, lua_State* state, Value& value) {
+}  // namespace
+
+int PushBoxedResult(HostState& host, lua_State* state, Value& value) {
     ContextOnDemand context(host);
     PushResult(state, value, context);
     return 1;
 }
+
+namespace {
 
 /// DispatchCall for a target without the function or the last argument.
 [[gnu::noinline]] int DispatchIncompleteCall(HostState& host, lua_State* state,
@@ -395,6 +355,25 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
     return DispatchCall(host, state, complete);
 }
 
+/// The typed call of a complete target; NotTyped when it must take another way.
+[[gnu::always_inline]] inline int CallTargetTyped(HostState& host, lua_State* state,
+                                                  const CallTarget& target,
+                                                  const IFunction& function,
+                                                  const TypedCallPlan& typed) {
+    const CallNames names = target.names != nullptr
+                                ? *target.names
+                                : CallNames{TextOrEmpty(target.scriptClass->GetScriptName()),
+                                            TextOrEmpty(function.GetName())};
+    Value objectCopy;
+    const Value& object = ScriptedObjectOf(target.object, objectCopy);
+    if (!typed.TakesTexts()) {
+        return CallTyped(host, state, function, names, typed, object, target.firstArgument,
+                         target.lastArgument, nullptr);
+    }
+    return CallTypedWithTexts(host, state, function, names, typed, object, target.firstArgument,
+                              target.lastArgument);
+}
+
 /// DispatchCall for a complete target, compiled into the method closure's C function as well:
 /// the usual method call runs in one function.
 [[gnu::always_inline]] inline int DispatchResolvedCall(HostState& host, lua_State* state,
@@ -402,6 +381,14 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
     const boost::shared_ptr<IFunction>& function = *target.resolved;
     if (!function) {
         RaiseNoFunction(target);
+    }
+    if (target.numberPlan != nullptr) {
+        if (const TypedCallPlan* typed = target.numberPlan->GetTypedPlan()) {
+            const int pushed = CallTargetTyped(host, state, target, *function, *typed);
+            if (pushed != NotTyped) {
+                return pushed;
+            }
+        }
     }
     CallScratchScope scratch(host);
     CallFrame& frame = scratch.Frame();
@@ -419,21 +406,6 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
     if (plan == nullptr || (function->GetStyle() & DeprecatedStyle) != 0) {
         return DispatchGeneralCall(host, state, target, function, frame, values);
     }
-    if (const TypedCallPlan* typed = plan->GetTypedPlan()) {
-        if (host.UsesTypedCalls()) {
-            TypedArgument arguments[TypedEntry::MaximumParameters];
-            TypedResult result;
-            Value objectCopy;
-            if (typed->ReadArguments(state, target.firstArgument, target.lastArgument, arguments,
-                                     scratch.Texts()) &&
-                typed->GetEntry().Call(ScriptedObjectOf(target.object, objectCopy), arguments,
-                                       result)) {
-                host.CountTypedCall();
-                const int pushed = typed->PushPlainResult(state, result);
-                return pushed >= 0 ? pushed : PushGeneralResult(host, state, result.boxed);
-            }
-        }
-    }
     if (!plan->FillArguments(state, target.firstArgument, target.lastArgument, values)) {
         return DispatchGeneralCall(host, state, target, function, frame, values);
     }
@@ -446,7 +418,7 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
     if (!result.IsEmpty() && plan->PushPlainResult(state, result)) {
         return 1;
     }
-    return PushGeneralResult(host, state, result);
+    return PushBoxedResult(host, state, result);
 }
 
 // Upvalue: the method's MethodBinding.

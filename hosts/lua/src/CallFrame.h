@@ -52,12 +52,10 @@ private:
     const wchar_t* m_functionName = L"";
 };
 
-/// What one call leases from the host: its frame, its argument vector and its texts.
+/// What one call leases from the host: its frame and its argument vector.
 struct CallScratch {
     boost::shared_ptr<CallFrame> frame;
     std::vector<Value> values;
-    /// The texts of a typed call, decoded for its entry.
-    std::vector<std::wstring> texts;
 };
 
 }  // namespace Lua

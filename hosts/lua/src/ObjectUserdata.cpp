@@ -5,6 +5,7 @@
 #include "LuaStep.h"
 #include "NumberCalls.h"
 #include "ProtectedCall.h"
+#include "TypedDispatch.h"
 #include "ValueMarshalling.h"
 
 #include <Common/Text.h>
@@ -217,16 +218,30 @@ int IndexObject(lua_State* state) {
     return PushMemberMethod(state, scriptClass, name, object);
 }
 
-// Reads a property whose getter IndexObjectCached found in the method cache: the stack holds
-// the object, the key, the cache and the getter's binding.
+// Reads a property whose getter an __index function found in the method cache: the stack holds
+// the object and the key at 1 and 2, and the getter's binding on top.
 int ReadCachedProperty(lua_State* state) {
-    const auto* getter = static_cast<const MethodBinding*>(lua_touserdata(state, 4));
+    const auto* getter = static_cast<const MethodBinding*>(lua_touserdata(state, -1));
     const ObjectCell* cell = ObjectOfClass(state, 1, getter->methodCache);
     if (cell == nullptr || !*cell->object) {
         lua_settop(state, 2);
         return IndexObject(state);  // not of the getter's class, or released: as before caching
     }
-    return ReadProperty(state, *getter, *cell->object);
+    const boost::shared_ptr<IObject>& object = *cell->object;
+    const TypedCallPlan* typed = getter->numberPlan->GetTypedPlan();
+    if (typed != nullptr && !typed->TakesTexts()) {
+        Value objectCopy;
+        const int pushed =
+            CallTyped(HostState::From(state), state, *getter->function, getter->frameNames, *typed,
+                      ScriptedObjectOf(object, objectCopy), 1, 0, nullptr);
+        if (pushed != NotTyped) {
+            if (pushed == 0) {
+                lua_pushnil(state);  // a getter that gives nothing reads as nil
+            }
+            return 1;
+        }
+    }
+    return ReadProperty(state, *getter, object);
 }
 
 // __index: a method already resolved in the object's class comes from the class's method cache
@@ -245,6 +260,23 @@ int IndexObjectCached(lua_State* state) {
                 return ProtectedFunction<&ReadCachedProperty>(state);
             }
             lua_pop(state, 1);
+        }
+        lua_pop(state, 1);
+    }
+    return ProtectedFunction<&IndexObject>(state);
+}
+
+// __index of the objects of a class that has property getters or looks its functions up by
+// object (upvalue: the class's method cache): as IndexObjectCached, with the cache at hand.
+int IndexClassMember(lua_State* state) {
+    if (lua_type(state, 2) == LUA_TSTRING) {
+        lua_pushvalue(state, 2);
+        const int type = lua_rawget(state, lua_upvalueindex(1));
+        if (type == LUA_TFUNCTION) {
+            return 1;
+        }
+        if (type == LUA_TUSERDATA && lua_rawlen(state, -1) == sizeof(MethodBinding)) {
+            return ProtectedFunction<&ReadCachedProperty>(state);
         }
         lua_pop(state, 1);
     }
@@ -433,13 +465,16 @@ void PushMethodCache(lua_State* state, const boost::shared_ptr<Class>& scriptCla
         lua_pushvalue(L, 2);
         lua_pushcclosure(L, &ProtectedFunction<&ResolveMethod>, 1);
         lua_setfield(L, 4, "__index");
-        if (byNameAlone) {
-            lua_newtable(L);  // the class's object metatable: methods come from the cache
-            SetObjectMetamethods(L);
-            lua_pushvalue(L, 3);
-            lua_setfield(L, -2, "__index");
-            lua_rawsetp(L, 4, &classMetatableKey);
+        // The class's object metatable: methods come from the cache, straight from Lua when
+        // nothing else needs the host.
+        lua_newtable(L);
+        SetObjectMetamethods(L);
+        lua_pushvalue(L, 3);
+        if (!byNameAlone) {
+            lua_pushcclosure(L, &IndexClassMember, 1);
         }
+        lua_setfield(L, -2, "__index");
+        lua_rawsetp(L, 4, &classMetatableKey);
         lua_setmetatable(L, 3);
         lua_pushvalue(L, 3);
         lua_rawsetp(L, 1, key);

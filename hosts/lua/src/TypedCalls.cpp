@@ -5,6 +5,7 @@
 #include "ObjectUserdata.h"
 #include "WrapperRoutines.h"
 
+#include <algorithm>
 #include <typeinfo>
 
 namespace VelmorandScript {
@@ -45,13 +46,15 @@ std::unique_ptr<const TypedCallPlan> TypedCallPlan::For(const IFunction& functio
         default:
             break;
     }
+    const TypedKind* kinds = entry->GetParameterKinds();
+    const bool takesTexts = std::find(kinds, kinds + entry->GetParameterCount(), TypedKind::Text) !=
+                            kinds + entry->GetParameterCount();
     return std::unique_ptr<const TypedCallPlan>(
-        new TypedCallPlan(*entry, std::move(objectTypes), push));
+        new TypedCallPlan(*entry, std::move(objectTypes), push, takesTexts));
 }
 
 bool TypedCallPlan::ReadOtherArgument(lua_State* state, int index, std::size_t parameter,
-                                      TypedArgument& argument,
-                                      std::vector<std::wstring>& texts) const {
+                                      TypedArgument& argument, std::wstring* texts) const {
     switch (m_entry.GetParameterKinds()[parameter]) {
         case TypedKind::Bool:
             if (!lua_isboolean(state, index)) {
@@ -63,9 +66,6 @@ bool TypedCallPlan::ReadOtherArgument(lua_State* state, int index, std::size_t p
             // Numbers are converted to texts the descriptor way.
             if (lua_type(state, index) != LUA_TSTRING) {
                 return false;
-            }
-            if (texts.size() <= parameter) {
-                texts.resize(parameter + 1);
             }
             texts[parameter] = ToWideString(state, index);
             argument.text = &texts[parameter];

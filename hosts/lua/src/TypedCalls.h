@@ -5,6 +5,7 @@
 // is. The plan of a function is worked out once, when the function is bound; a call whose
 // values its kinds do not take goes the descriptor way instead, which gives the same outcome.
 
+#include "CallFrame.h"
 #include "ValueMarshalling.h"
 
 #include <VelmorandScript/VelmorandScript.h>
@@ -26,11 +27,19 @@ public:
 
     const TypedEntry& GetEntry() const { return m_entry; }
 
+    /// Whether a parameter takes a text: its call needs room for the decoded texts.
+    bool TakesTexts() const { return m_takesTexts; }
+
+    /// The frame the plan's calls push, named for the function and reused from call to call.
+    /// Null while a call has it on the context's stack (the function was called again from
+    /// within), or after native code replaced it there.
+    boost::shared_ptr<CallFrame>& Frame() const { return m_frame; }
+
     /// Reads the script arguments `firstArgument` to `lastArgument` into `arguments`, texts
-    /// into `texts`. False when their number or a value is not what the entry takes.
+    /// into `texts` (room for one per parameter, when TakesTexts). False when their number or a
+    /// value is not what the entry takes.
     [[gnu::always_inline]] bool ReadArguments(lua_State* state, int firstArgument, int lastArgument,
-                                              TypedArgument* arguments,
-                                              std::vector<std::wstring>& texts) const {
+                                              TypedArgument* arguments, std::wstring* texts) const {
         const std::size_t count = m_entry.GetParameterCount();
         if (lastArgument - firstArgument + 1 != static_cast<int>(count)) {
             return false;
@@ -90,12 +99,16 @@ public:
 private:
     enum class ResultPush : unsigned char { None, Double, Long, Bool, Boxed };
 
-    TypedCallPlan(const TypedEntry& entry, std::vector<DataType> objectTypes, ResultPush resultPush)
-        : m_entry(entry), m_objectTypes(std::move(objectTypes)), m_resultPush(resultPush) {}
+    TypedCallPlan(const TypedEntry& entry, std::vector<DataType> objectTypes, ResultPush resultPush,
+                  bool takesTexts)
+        : m_entry(entry),
+          m_objectTypes(std::move(objectTypes)),
+          m_resultPush(resultPush),
+          m_takesTexts(takesTexts) {}
 
     /// Booleans, texts and objects.
     bool ReadOtherArgument(lua_State* state, int index, std::size_t parameter,
-                           TypedArgument& argument, std::vector<std::wstring>& texts) const;
+                           TypedArgument& argument, std::wstring* texts) const;
     /// A plain result the host's wrapper does not pass as it is, boxed for the general push.
     void BoxResult(TypedResult& result) const;
 
@@ -104,6 +117,8 @@ private:
     /// its descriptor, which the descriptor path converts any other to.
     std::vector<DataType> m_objectTypes;
     ResultPush m_resultPush;
+    bool m_takesTexts;
+    mutable boost::shared_ptr<CallFrame> m_frame;
 };
 
 }  // namespace Lua

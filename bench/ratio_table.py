@@ -88,12 +88,26 @@ PAIRS = [
      "one sum = sum + obj.Radius of a Lua loop, an __index lua_CFunction checking its userdata "
      "(a boost::shared_ptr), comparing the key with \"Radius\" and pushing the number (else a "
      "method from a table)"),
+    ("8d-f floor of 8d / hand-checked __index",
+     "BM_LuaFloorRead", "BM_LuaCheckedRead", None,
+     "what no lookup can save: a Lua C function that catches C++ exceptions, records the "
+     "running thread and checks for an abort as every host entry does, pushes and pops a "
+     "prebuilt frame on the context, and calls the getter's own typed entry on the "
+     "object's presented value (no key lookup, no object check)",
+     "as in 8d"),
     ("8e Lua Calc.Twice builder / hand-checked lua_CFunction",
      "BM_LuaBuilderStatic", "BM_LuaCheckedStatic", 1.0,
      "one sum = sum + Calc.Twice(i) of a Lua loop (Calc a local holding the class table), "
      "through the host, the static function described with ClassBuilder",
      "one sum = sum + Calc.Twice(i) of a Lua loop (Calc a local holding a plain table), a "
      "lua_CFunction checking its number"),
+    ("8e-f floor of 8e / hand-checked lua_CFunction",
+     "BM_LuaFloorStatic", "BM_LuaCheckedStatic", None,
+     "what no lookup can save: a Lua C function that catches C++ exceptions, records the "
+     "running thread and checks for an abort as every host entry does, pushes and pops a "
+     "prebuilt frame on the context, reads the number and calls the static function's own "
+     "typed entry (Floor.Calc.Twice(i) in the same loop)",
+     "as in 8e"),
     ("8f Lua Bench.Circle.new builder / hand-written constructor",
      "BM_LuaBuilderNew", "BM_LuaCheckedNew", 1.5,
      "one local c = Bench.Circle.new(1) of a Lua loop, through the host, the Constructor<double> "
@@ -101,6 +115,14 @@ PAIRS = [
      "one local c = Bench.Circle.new(1) of a Lua loop, a lua_CFunction checking its number and "
      "making a userdata that holds a boost::shared_ptr<Circle> (placement new, a metatable "
      "whose __gc destroys it); a full collection ends the run of 100,000"),
+    ("8f-f floor of 8f / hand-written constructor",
+     "BM_LuaFloorNew", "BM_LuaCheckedNew", None,
+     "what no lookup can save: a Lua C function that catches C++ exceptions, records the "
+     "running thread and checks for an abort as every host entry does, pushes and pops a "
+     "prebuilt frame on the context, reads the number, calls the constructor's own typed "
+     "entry, wraps its object with Class::CreateWrapper of a prebuilt class and holds the "
+     "wrapper in a userdata whose __gc releases it (Floor.Circle.new(1) in the same loop)",
+     "as in 8f"),
     ("9a FindFunction 1,000 / 10 functions",
      "BM_FindFunctionScaling/1000", "BM_FindFunctionScaling/10", 1.3,
      "FindFunction of the middle function of a class of 1,000 functions, no base",

@@ -33,7 +33,7 @@ public:
     /// The frame the plan's calls push, named for the function and reused from call to call.
     /// Null while a call has it on the context's stack (the function was called again from
     /// within), or after native code replaced it there.
-    boost::shared_ptr<CallFrame>& Frame() const { return m_frame; }
+    boost::shared_ptr<IScriptCall>& Frame() const { return m_frame; }
 
     /// Reads the script arguments `firstArgument` to `lastArgument` into `arguments`, texts
     /// into `texts` (room for one per parameter, when TakesTexts). False when their number or a
@@ -118,7 +118,7 @@ private:
     std::vector<DataType> m_objectTypes;
     ResultPush m_resultPush;
     bool m_takesTexts;
-    mutable boost::shared_ptr<CallFrame> m_frame;
+    mutable boost::shared_ptr<IScriptCall> m_frame;
 };
 
 }  // namespace Lua

@@ -64,6 +64,36 @@ inline const Value& ScriptedObjectOf(const boost::shared_ptr<IObject>& object, V
     return copy;
 }
 
+/// Pushes a typed call's frame, which its plan keeps, and takes it back on every way out.
+/// The frame moves onto the context's stack and back, so that neither step changes its
+/// reference count.
+class PlanFrameScope {
+public:
+    PlanFrameScope(ScriptContext& context, boost::shared_ptr<IScriptCall>& frame)
+        : m_context(context), m_frame(frame), m_pushed(frame.get()) {
+        context.EnterScriptCall(std::move(frame));
+    }
+    ~PlanFrameScope() {
+        try {
+            m_context.LeaveScriptCall(m_frame);
+            // Native code that left frames of its own on the stack gets no frame of ours back
+            // (the next call makes a new one): theirs goes.
+            if (m_frame.get() != m_pushed) {
+                m_frame.reset();
+            }
+        } catch (...) {
+            // The frame was pushed by the constructor; a failing pop has nothing left to undo.
+        }
+    }
+    PlanFrameScope(const PlanFrameScope&) = delete;
+    PlanFrameScope& operator=(const PlanFrameScope&) = delete;
+
+private:
+    ScriptContext& m_context;
+    boost::shared_ptr<IScriptCall>& m_frame;
+    const IScriptCall* m_pushed;
+};
+
 /// Pushes a boxed result as the descriptor path pushes its results; returns 1.
 int PushBoxedResult(HostState& host, lua_State* state, Value& value);
 
@@ -85,13 +115,15 @@ constexpr int NotTyped = -1;
         return NotTyped;
     }
     host.FreeReleasedReferences();
-    boost::shared_ptr<CallFrame>& frame = typed.Frame();
+    boost::shared_ptr<IScriptCall>& frame = typed.Frame();
     if (!frame) {
-        frame = VelmorandScript::Detail::MakeShared<CallFrame>();  // first call, or the last one
-                                                                   // lost it
+        // The first call, or the last one lost the frame. The plan is its function's, in one
+        // class: every frame it makes has the same names.
+        const boost::shared_ptr<CallFrame> named = VelmorandScript::Detail::MakeShared<CallFrame>();
+        named->Name(names);
+        frame = named;
     }
-    frame->Name(names);
-    CallFrameScope frameScope(host.GetOwner(), frame);
+    PlanFrameScope frameScope(host.GetOwner(), frame);
     TypedArgument arguments[TypedEntry::MaximumParameters];
     TypedResult result;
     if (!typed.ReadArguments(state, firstArgument, lastArgument, arguments, texts) ||

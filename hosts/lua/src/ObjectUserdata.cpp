@@ -572,7 +572,11 @@ const boost::shared_ptr<IObject>* ToObjectUserdata(lua_State* state, int index) 
 }
 
 boost::shared_ptr<Class> GetClassOfObject(const IObject& object) {
-    if (const auto* standard = dynamic_cast<const Object*>(&object)) {
+    // The standard wrapper itself needs no cross cast; one derived from it does.
+    const Object* standard = typeid(object) == typeid(Object)
+                                 ? static_cast<const Object*>(&object)
+                                 : dynamic_cast<const Object*>(&object);
+    if (standard != nullptr) {
         if (boost::shared_ptr<Class> scriptClass = standard->GetClass()) {
             return scriptClass;
         }

@@ -352,6 +352,10 @@ Value WrapLuaTable(HostState& host, lua_State* state, int index) {
 }
 
 bool PushLuaTableOf(lua_State* state, const IObject& wrapper) {
+    // Most objects have the standard wrapper, which is neither: no cross casts to tell.
+    if (typeid(wrapper) == typeid(Object)) {
+        return false;
+    }
     if (const auto* array = dynamic_cast<const Array*>(&wrapper)) {
         const auto storage = boost::dynamic_pointer_cast<LuaTableArray>(array->GetScriptedArray());
         return storage && storage->GetTable()->Push(state);

@@ -7,6 +7,7 @@
 #include "NumberCalls.h"
 #include "ObjectUserdata.h"
 #include "ProtectedCall.h"
+#include "TypedDispatch.h"
 #include "ValueMarshalling.h"
 
 #include <VelmorandScript/VelmorandScript.h>
@@ -47,6 +48,7 @@ boost::shared_ptr<Class> FindClass(const std::wstring& scriptName) {
 
 // Static functions and constructors are called on no object.
 const boost::shared_ptr<IObject> noObject;
+const Value noValue;
 
 // The C function of static function and constructor closures (upvalue: the MethodBinding of the
 // function, resolved when the class table was first indexed with its name).
@@ -54,6 +56,15 @@ template <long Style>
 int CallClassFunction(lua_State* state) {
     const auto* binding =
         static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
+    const TypedCallPlan* typed = binding->numberPlan->GetTypedPlan();
+    if (typed != nullptr && !typed->TakesTexts()) {
+        const int pushed =
+            CallTyped(HostState::From(state), state, *binding->function, binding->frameNames,
+                      *typed, noValue, 1, lua_gettop(state), nullptr);
+        if (pushed != NotTyped) {
+            return pushed;
+        }
+    }
     return DispatchCall(
         HostState::From(state), state,
         CallTarget{binding->scriptClass, binding->name, Style, noObject, 1, &binding->function,

@@ -367,10 +367,10 @@ namespace {
     Value objectCopy;
     const Value& object = ScriptedObjectOf(target.object, objectCopy);
     if (!typed.TakesTexts()) {
-        return CallTyped(host, state, function, names, typed, object, target.firstArgument,
+        return CallTyped(host, state, names, typed, object, target.firstArgument,
                          target.lastArgument, nullptr);
     }
-    return CallTypedWithTexts(host, state, function, names, typed, object, target.firstArgument,
+    return CallTypedWithTexts(host, state, names, typed, object, target.firstArgument,
                               target.lastArgument);
 }
 

@@ -58,9 +58,8 @@ int CallClassFunction(lua_State* state) {
         static_cast<const MethodBinding*>(lua_touserdata(state, lua_upvalueindex(1)));
     const TypedCallPlan* typed = binding->numberPlan->GetTypedPlan();
     if (typed != nullptr && !typed->TakesTexts()) {
-        const int pushed =
-            CallTyped(HostState::From(state), state, *binding->function, binding->frameNames,
-                      *typed, noValue, 1, lua_gettop(state), nullptr);
+        const int pushed = CallTyped(HostState::From(state), state, binding->frameNames, *typed,
+                                     noValue, 1, lua_gettop(state), nullptr);
         if (pushed != NotTyped) {
             return pushed;
         }

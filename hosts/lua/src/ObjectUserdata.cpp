@@ -223,25 +223,29 @@ int IndexObject(lua_State* state) {
 int ReadCachedProperty(lua_State* state) {
     const auto* getter = static_cast<const MethodBinding*>(lua_touserdata(state, -1));
     const ObjectCell* cell = ObjectOfClass(state, 1, getter->methodCache);
-    if (cell == nullptr || !*cell->object) {
+    if (cell == nullptr) {
         lua_settop(state, 2);
-        return IndexObject(state);  // not of the getter's class, or released: as before caching
+        return IndexObject(state);  // not of the getter's class: as before caching
     }
-    const boost::shared_ptr<IObject>& object = *cell->object;
-    const TypedCallPlan* typed = getter->numberPlan->GetTypedPlan();
-    if (typed != nullptr && !typed->TakesTexts()) {
-        Value objectCopy;
-        const int pushed =
-            CallTyped(HostState::From(state), state, *getter->function, getter->frameNames, *typed,
-                      ScriptedObjectOf(object, objectCopy), 1, 0, nullptr);
-        if (pushed != NotTyped) {
-            if (pushed == 0) {
-                lua_pushnil(state);  // a getter that gives nothing reads as nil
+    // An object with the standard wrapper, not released, has its value at hand.
+    if (cell->presented != nullptr) {
+        const TypedCallPlan* typed = getter->numberPlan->GetTypedPlan();
+        if (typed != nullptr && !typed->TakesTexts()) {
+            const int pushed = CallTyped(HostState::From(state), state, getter->frameNames, *typed,
+                                         *cell->presented, 1, 0, nullptr);
+            if (pushed != NotTyped) {
+                if (pushed == 0) {
+                    lua_pushnil(state);  // a getter that gives nothing reads as nil
+                }
+                return 1;
             }
-            return 1;
         }
     }
-    return ReadProperty(state, *getter, object);
+    if (!*cell->object) {
+        lua_settop(state, 2);
+        return IndexObject(state);  // released: as before caching
+    }
+    return ReadProperty(state, *getter, *cell->object);
 }
 
 // __index: a method already resolved in the object's class comes from the class's method cache
@@ -397,6 +401,7 @@ int CollectObject(lua_State* state) {
     if (ObjectCell* cell = TestObjectCell(state, 1)) {
         boost::shared_ptr<IObject>* slot = cell->object;
         cell->object = ObjectSlots::Empty();  // stays valid should the userdata be used again
+        cell->presented = nullptr;
         HostState::From(state).GetObjectSlots().Release(slot);
     }
     return 0;
@@ -556,6 +561,9 @@ void PushObjectUserdata(lua_State* state, boost::shared_ptr<IObject> object) {
     });
     auto* cell = static_cast<ObjectCell*>(lua_touserdata(state, -1));
     cell->object = HostState::From(state).GetObjectSlots().Hold(std::move(object));
+    if (wrapper != nullptr && typeid(*wrapper) == typeid(Object)) {
+        cell->presented = &static_cast<const Object*>(wrapper)->GetScriptedObjectRef();
+    }
     cell->methodCache = methodCache;
     lua_rotate(state, -3, 1);  // the userdata, the cache, the metatable
     lua_setmetatable(state, -3);

@@ -77,6 +77,9 @@ struct ObjectCell {
 
     /// The object's slot in the host's ObjectSlots; ObjectSlots::Empty() once released.
     boost::shared_ptr<IObject>* object = ObjectSlots::Empty();
+    /// The value the object's standard wrapper presents (Object::GetScriptedObjectRef), kept
+    /// at hand for calls; null for any other wrapper, and once released.
+    const Value* presented = nullptr;
     const void* methodCache = nullptr;
     std::uint64_t mark = Mark;
 };

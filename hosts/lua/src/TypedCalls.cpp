@@ -50,7 +50,7 @@ std::unique_ptr<const TypedCallPlan> TypedCallPlan::For(const IFunction& functio
     const bool takesTexts = std::find(kinds, kinds + entry->GetParameterCount(), TypedKind::Text) !=
                             kinds + entry->GetParameterCount();
     return std::unique_ptr<const TypedCallPlan>(
-        new TypedCallPlan(*entry, std::move(objectTypes), push, takesTexts));
+        new TypedCallPlan(*described, *entry, std::move(objectTypes), push, takesTexts));
 }
 
 bool TypedCallPlan::ReadOtherArgument(lua_State* state, int index, std::size_t parameter,

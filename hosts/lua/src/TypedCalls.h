@@ -27,6 +27,10 @@ public:
 
     const TypedEntry& GetEntry() const { return m_entry; }
 
+    /// Whether the function still offers the entry the plan was made for: a descriptor
+    /// assigned over since (which may have made it deprecated) offers none.
+    bool IsCurrent() const { return m_function.GetTypedEntry() == &m_entry; }
+
     /// Whether a parameter takes a text: its call needs room for the decoded texts.
     bool TakesTexts() const { return m_takesTexts; }
 
@@ -99,9 +103,10 @@ public:
 private:
     enum class ResultPush : unsigned char { None, Double, Long, Bool, Boxed };
 
-    TypedCallPlan(const TypedEntry& entry, std::vector<DataType> objectTypes, ResultPush resultPush,
-                  bool takesTexts)
-        : m_entry(entry),
+    TypedCallPlan(const Function& function, const TypedEntry& entry,
+                  std::vector<DataType> objectTypes, ResultPush resultPush, bool takesTexts)
+        : m_function(function),
+          m_entry(entry),
           m_objectTypes(std::move(objectTypes)),
           m_resultPush(resultPush),
           m_takesTexts(takesTexts) {}
@@ -112,6 +117,7 @@ private:
     /// A plain result the host's wrapper does not pass as it is, boxed for the general push.
     void BoxResult(TypedResult& result) const;
 
+    const Function& m_function;
     const TypedEntry& m_entry;
     /// The type an object argument's presented value must have, per parameter: the type of
     /// its descriptor, which the descriptor path converts any other to.

@@ -100,18 +100,17 @@ int PushBoxedResult(HostState& host, lua_State* state, Value& value);
 /// What CallTyped returns when the call must take another way.
 constexpr int NotTyped = -1;
 
-/// Calls `function` on `object` (the value its wrapper presents; empty for none) with the script
-/// arguments `firstArgument` to `lastArgument` through its typed entry, framed by the plan's own
-/// frame, and pushes the result; returns how many values it pushed. NotTyped, having called
-/// nothing, when the host's typed calls are off, the function became deprecated since it was
-/// planned, or the values are not what the entry takes. `texts` has room for one text per
-/// parameter when the plan TakesTexts.
+/// Calls the plan's function on `object` (the value its wrapper presents; empty for none) with the
+/// script arguments `firstArgument` to `lastArgument` through its typed entry, framed by the plan's
+/// own frame, and pushes the result; returns how many values it pushed. NotTyped, having called
+/// nothing, when the host's typed calls are off, the function's descriptor was assigned over
+/// since it was planned, or the values are not what the entry takes. `texts` has room for one text
+/// per parameter when the plan TakesTexts.
 [[gnu::always_inline]] inline int CallTyped(HostState& host, lua_State* state,
-                                            const IFunction& function, const CallNames& names,
-                                            const TypedCallPlan& typed, const Value& object,
-                                            int firstArgument, int lastArgument,
-                                            std::wstring* texts) {
-    if (!host.UsesTypedCalls() || (function.GetStyle() & DeprecatedStyle) != 0) {
+                                            const CallNames& names, const TypedCallPlan& typed,
+                                            const Value& object, int firstArgument,
+                                            int lastArgument, std::wstring* texts) {
+    if (!host.UsesTypedCalls() || !typed.IsCurrent()) {
         return NotTyped;
     }
     host.FreeReleasedReferences();
@@ -137,12 +136,11 @@ constexpr int NotTyped = -1;
 
 /// CallTyped with room for the texts it decodes.
 [[gnu::noinline]] inline int CallTypedWithTexts(HostState& host, lua_State* state,
-                                                const IFunction& function, const CallNames& names,
-                                                const TypedCallPlan& typed, const Value& object,
-                                                int firstArgument, int lastArgument) {
+                                                const CallNames& names, const TypedCallPlan& typed,
+                                                const Value& object, int firstArgument,
+                                                int lastArgument) {
     std::wstring texts[TypedEntry::MaximumParameters];
-    return CallTyped(host, state, function, names, typed, object, firstArgument, lastArgument,
-                     texts);
+    return CallTyped(host, state, names, typed, object, firstArgument, lastArgument, texts);
 }
 
 }  // namespace Lua

@@ -1,10 +1,13 @@
 // velmorand-lua: runs a Lua script against the classes of the sample module and of any further
-// application modules. Modules stay loaded until the program ends (ModuleLoader.h says why).
+// application modules. Modules stay loaded until the program ends (Hosting::LoadModule says why).
 
 #include "ModuleLoader.h"
 
+#include <VelmorandScript/Hosting.h>
 #include <VelmorandScript/Lua/LuaHost.h>
 #include <VelmorandScript/VelmorandScript.h>
+
+#include <Common/Text.h>
 
 #include <csignal>
 #include <cstring>
@@ -122,9 +125,10 @@ bool LoadModules(const Options& options) {
     }
     modules.insert(modules.end(), options.modules.begin(), options.modules.end());
     for (const std::string& module : modules) {
-        const std::string error = VelmorandScript::Lua::LoadModule(module);
-        if (!error.empty()) {
-            std::cerr << programName << ": " << error << '\n';
+        try {
+            VelmorandScript::Hosting::LoadModule(module);
+        } catch (const VelmorandScript::ScriptException& error) {
+            std::cerr << programName << ": " << Common::ToUtf8(error.GetExceptionMessage()) << '\n';
             return false;
         }
     }

@@ -1,11 +1,7 @@
 #include "ModuleLoader.h"
 
-#include <dlfcn.h>
-#include <link.h>
 #include <unistd.h>
 
-#include <exception>
-#include <set>
 #include <vector>
 
 namespace VelmorandScript {
@@ -13,7 +9,6 @@ namespace Lua {
 
 namespace {
 
-const char* const registrationFunction = "VelmorandRegisterModule";
 const char* const defaultModuleFile = "libVelmorandShapes.so";
 
 std::string ProgramDirectory() {
@@ -31,62 +26,7 @@ bool IsReadable(const std::string& path) {
     return access(path.c_str(), R_OK) == 0;
 }
 
-typedef void (*Registration)();
-
-/// The module's registration function, or null with `error` set. A data symbol of that name
-/// would be called as code: its type in the symbol table tells.
-Registration FindRegistration(void* module, const std::string& path, std::string& error) {
-    void* symbol = dlsym(module, registrationFunction);
-    if (symbol == nullptr) {
-        error = "module " + path + " does not export " + registrationFunction + "()";
-        return nullptr;
-    }
-    Dl_info info;
-    void* entry = nullptr;
-    if (dladdr1(symbol, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr) {
-        error =
-            "module " + path + ": cannot tell whether " + registrationFunction + " is a function";
-        return nullptr;
-    }
-    const unsigned char type = ELF64_ST_TYPE(static_cast<const ElfW(Sym)*>(entry)->st_info);
-    if (type != STT_FUNC && type != STT_GNU_IFUNC) {
-        error = "module " + path + " exports " + registrationFunction +
-                ", but not as a function: it must be extern \"C\" void " + registrationFunction +
-                "()";
-        return nullptr;
-    }
-    return reinterpret_cast<Registration>(symbol);
-}
-
 }  // namespace
-
-std::string LoadModule(const std::string& path) {
-    // Never closed, and RTLD_NODELETE keeps it even should a handle be closed: the registry
-    // points into the module's code for as long as the process runs.
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (module == nullptr) {
-        return std::string("cannot load module: ") + dlerror();
-    }
-    // dlopen hands out the same handle for a file loaded already, under whatever path.
-    static std::set<void*> registered;
-    if (registered.count(module) != 0) {
-        return std::string();
-    }
-    std::string error;
-    const Registration registration = FindRegistration(module, path, error);
-    if (registration == nullptr) {
-        return error;
-    }
-    registered.insert(module);
-    try {
-        registration();
-    } catch (const std::exception& exception) {
-        return "module " + path + " failed to register: " + exception.what();
-    } catch (...) {
-        return "module " + path + " failed to register";
-    }
-    return std::string();
-}
 
 std::string FindDefaultModule() {
     const std::string directory = ProgramDirectory();

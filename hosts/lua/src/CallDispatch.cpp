@@ -1,6 +1,5 @@
 #include "CallDispatch.h"
 
-#include "ArgumentRoles.h"
 #include "HostState.h"
 #include "LuaReference.h"
 #include "NumberCalls.h"
@@ -8,6 +7,8 @@
 #include "ProtectedCall.h"
 #include "TypedDispatch.h"
 #include "ValueMarshalling.h"
+
+#include <VelmorandScript/Hosting.h>
 
 #include <Common/CfxFormat.h>
 #include <Common/Text.h>
@@ -22,12 +23,6 @@ namespace VelmorandScript {
 namespace Lua {
 
 namespace {
-
-// Behaviour bit of a renamed function that the library leaves to the host: call the function
-// under its new name.
-constexpr int CallsNewNameBehaviour = 0x10;
-// How many renames in a row a call may follow before the chain counts as a loop.
-constexpr int MaximumRenames = 8;
 
 /// The host's context as native code receives it, fetched only when the call needs it: the
 /// usual call converts and wraps plain numbers and needs no context at all.
@@ -79,9 +74,9 @@ public:
         unsigned int number = 0;
         for (std::size_t i = 0; i < arguments.size(); ++i) {
             const Argument& argument = arguments[i];
-            if (IsContextType(argument.GetType())) {
+            if (Hosting::IsContextArgument(argument)) {
                 values[i] = Value(m_context.Get());
-            } else if (IsScriptInputStyle(argument.GetStyle())) {
+            } else if (Hosting::IsScriptInputStyle(argument.GetStyle())) {
                 if (!BuildPlainNumber(argument, index, top, values[i])) {
                     values[i] = BuildInput(argument, index, top, number);
                 }
@@ -194,50 +189,14 @@ public:
     CallScratchScope(const CallScratchScope&) = delete;
     CallScratchScope& operator=(const CallScratchScope&) = delete;
 
-    CallFrame& Frame() { return *m_scratch.frame; }
-    boost::shared_ptr<CallFrame>& SharedFrame() { return m_scratch.frame; }
+    CallFrame& Frame() { return static_cast<CallFrame&>(*m_scratch.frame); }
+    boost::shared_ptr<IScriptCall>& SharedFrame() { return m_scratch.frame; }
     std::vector<Value>& Values() { return m_scratch.values; }
 
 private:
     HostState& m_host;
     CallScratch& m_scratch;
 };
-
-// Follows deprecations: returns the function to invoke, or an empty pointer when the call is to
-// do nothing. PreInvoke warns or throws as the deprecation asks.
-boost::shared_ptr<IFunction> ResolveDeprecation(const boost::shared_ptr<IScriptContext>& context,
-                                                const CallTarget& target,
-                                                boost::shared_ptr<IFunction> function,
-                                                CallFrame& frame) {
-    const std::wstring className = TextOrEmpty(target.scriptClass->GetScriptName());
-    for (int renames = 0; (function->GetStyle() & DeprecatedStyle) != 0; ++renames) {
-        const auto* deprecated = dynamic_cast<const DeprecatedFunction*>(function.get());
-        if (deprecated == nullptr) {
-            return function;
-        }
-        if (renames == MaximumRenames) {
-            throw ScriptException(L"The renames of " + className + L"::" + target.functionName +
-                                  L" form a loop; fix the module's deprecated functions.");
-        }
-        boost::shared_ptr<IFunction> called = function;
-        if (deprecated->PreInvoke(context, className, called)) {
-            return function;
-        }
-        const wchar_t* newName = deprecated->GetDelegateFunctionNames();
-        if ((deprecated->GetBehaviour() & CallsNewNameBehaviour) == 0 || newName == nullptr ||
-            *newName == L'\0') {
-            return boost::shared_ptr<IFunction>();
-        }
-        function = FindScriptFunction(target.scriptClass, newName, target.styleMask, target.object);
-        if (!function) {
-            throw ScriptException(L"The function " + className + L"::" + target.functionName +
-                                  L" was renamed to " + newName +
-                                  L", which the class does not define in the same style.");
-        }
-        frame.Redirect(newName);
-    }
-    return function;
-}
 
 void PushResult(lua_State* state, Value& value, ContextOnDemand& context) {
     if (value.IsEmpty()) {
@@ -249,44 +208,17 @@ void PushResult(lua_State* state, Value& value, ContextOnDemand& context) {
 
 int PushResults(lua_State* state, const IFunction& function, std::vector<Value>& values,
                 ContextOnDemand& context) {
-    const std::vector<Argument>& arguments = function.GetArguments();
-    if (!lua_checkstack(state, static_cast<int>(arguments.size()))) {
+    if (!lua_checkstack(state, static_cast<int>(function.GetArguments().size()))) {
         throw ScriptException(L"Too many results for the Lua stack.");
     }
     // Each value is pushed once and not needed afterwards, so it is handed over.
-    int pushed = 0;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (IsScriptResult(arguments[i])) {
-            PushResult(state, values[i], context);
-            ++pushed;
-        }
-    }
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (IsScriptOutput(arguments[i].GetStyle())) {
-            PushResult(state, values[i], context);
-            ++pushed;
-        }
-    }
-    return pushed;
+    return Hosting::DeliverResults(function, values,
+                                   [&](Value& value) { PushResult(state, value, context); });
 }
 
 }  // namespace
 
-boost::shared_ptr<IFunction> FindScriptFunction(const boost::shared_ptr<Class>& scriptClass,
-                                                const std::wstring& name, long styleMask,
-                                                const boost::shared_ptr<IObject>& object) {
-    return scriptClass ? scriptClass->FindFunction(name, styleMask, object)
-                       : boost::shared_ptr<IFunction>();
-}
-
 namespace {
-
-[[noreturn]] void RaiseNoFunction(const CallTarget& target) {
-    const std::wstring className =
-        target.scriptClass ? TextOrEmpty(target.scriptClass->GetScriptName()) : L"";
-    throw ScriptException(className + L" has no function named '" + target.functionName +
-                          L"' of style " + GetFunctionStyleName(target.styleMask) + L".");
-}
 
 /// Invoke on the value presented by a wrapper other than the standard one (or on nothing).
 [[gnu::noinline]] void InvokeOnCopy(const IFunction& function,
@@ -317,10 +249,16 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
     ContextOnDemand context(host);
     boost::shared_ptr<IFunction> redirected;
     if ((function->GetStyle() & DeprecatedStyle) != 0) {
-        redirected = ResolveDeprecation(context.Get(), target, function, frame);
-        if (!redirected) {
+        Hosting::ResolvedCall resolved =
+            Hosting::ResolveDeprecation(context.Get(), target.scriptClass, target.functionName,
+                                        target.styleMask, target.object, function);
+        if (!resolved.function) {
             return 0;
         }
+        if (resolved.renamedTo != nullptr) {
+            frame.Redirect(resolved.renamedTo);
+        }
+        redirected = std::move(resolved.function);
     }
     const IFunction& called = redirected ? *redirected : *function;
     ArgumentBuilder(host, state, frame, context)
@@ -348,8 +286,8 @@ namespace {
     }
     boost::shared_ptr<IFunction> found;
     if (complete.resolved == nullptr) {
-        found = FindScriptFunction(target.scriptClass, target.functionName, target.styleMask,
-                                   target.object);
+        found = Hosting::FindScriptFunction(target.scriptClass, target.functionName,
+                                            target.styleMask, target.object);
         complete.resolved = &found;
     }
     return DispatchCall(host, state, complete);
@@ -380,7 +318,7 @@ namespace {
                                                        const CallTarget& target) {
     const boost::shared_ptr<IFunction>& function = *target.resolved;
     if (!function) {
-        RaiseNoFunction(target);
+        Hosting::RaiseNoFunction(target.scriptClass, target.functionName, target.styleMask);
     }
     if (target.numberPlan != nullptr) {
         if (const TypedCallPlan* typed = target.numberPlan->GetTypedPlan()) {

@@ -55,10 +55,5 @@ int DispatchCall(HostState& host, lua_State* state, const CallTarget& target);
 /// resolved in takes the resolved function; any other has it looked up in its own class.
 int CallMethod(lua_State* state);
 
-/// The function `name` of `scriptClass` in one of the styles, or an empty pointer.
-boost::shared_ptr<IFunction> FindScriptFunction(const boost::shared_ptr<Class>& scriptClass,
-                                                const std::wstring& name, long styleMask,
-                                                const boost::shared_ptr<IObject>& object);
-
 }  // namespace Lua
 }  // namespace VelmorandScript

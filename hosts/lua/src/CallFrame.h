@@ -54,7 +54,8 @@ private:
 
 /// What one call leases from the host: its frame and its argument vector.
 struct CallScratch {
-    boost::shared_ptr<CallFrame> frame;
+    /// A CallFrame, kept as the context's stack keeps it.
+    boost::shared_ptr<IScriptCall> frame;
     std::vector<Value> values;
 };
 

@@ -103,7 +103,7 @@ int IndexClass(lua_State* state) {
     const std::wstring key = ToWideString(state, 2);
     if (key == L"new") {
         const std::wstring constructorName = SplitScriptName(scriptName).back();
-        boost::shared_ptr<IFunction> constructor = FindScriptFunction(
+        boost::shared_ptr<IFunction> constructor = Hosting::FindScriptFunction(
             scriptClass, constructorName, ConstructorStyle, boost::shared_ptr<IObject>());
         if (!constructor) {
             throw ScriptException(scriptName + L" has no constructor (a constructor-style " +
@@ -113,7 +113,7 @@ int IndexClass(lua_State* state) {
                                                    constructorName);
     }
     boost::shared_ptr<IFunction> function =
-        FindScriptFunction(scriptClass, key, StaticStyle, boost::shared_ptr<IObject>());
+        Hosting::FindScriptFunction(scriptClass, key, StaticStyle, boost::shared_ptr<IObject>());
     if (!function) {
         throw ScriptException(scriptName + L" has no static function named '" + key +
                               L"'; call instance functions on an object with ':'.");

@@ -1,7 +1,6 @@
 #include <VelmorandScript/Lua/LuaHost.h>
 
 #include "ClassTables.h"
-#include "HostClasses.h"
 #include "HostState.h"
 #include "Library.h"
 #include "LuaReference.h"
@@ -121,7 +120,7 @@ void RegisterHostRoutines() {
     // Marked done only once everything is in. Registration is first-wins, so a call after one
     // that failed half-way keeps what is in and completes the rest.
     RegisterWrapperRoutines();
-    RegisterHostClasses();
+    Hosting::RegisterHostClasses(L"VelmorandScript::Lua");
     registered = true;
 }
 

@@ -1,6 +1,5 @@
 #include "NumberCalls.h"
 
-#include "ArgumentRoles.h"
 #include "WrapperRoutines.h"
 
 #include <typeinfo>
@@ -19,15 +18,15 @@ NumberCallPlan::NumberCallPlan(const IFunction& function)
         const Argument& argument = arguments[slot];
         const std::type_info& type = argument.GetType().GetTypeInfo();
         const long style = argument.GetStyle();
-        if (IsContextType(argument.GetType()) || IsScriptOutput(style)) {
+        if (Hosting::IsContextArgument(argument) || Hosting::IsScriptOutput(style)) {
             m_applies = false;
-        } else if (IsScriptInputStyle(style)) {
+        } else if (Hosting::IsScriptInputStyle(style)) {
             m_applies = &type == &typeid(double) || &type == &typeid(long);
             m_roles.push_back(&type == &typeid(double) ? Role::Double : Role::Long);
             ++m_inputCount;
         } else {
             m_roles.push_back(Role::Empty);
-            if (IsScriptResult(argument)) {
+            if (Hosting::IsScriptResult(argument)) {
                 m_applies = m_resultSlot == std::string::npos;
                 m_resultSlot = slot;
             }

@@ -137,7 +137,7 @@ std::wstring MemberName(lua_State* state) {
 int PushMemberMethod(lua_State* state, const boost::shared_ptr<Class>& scriptClass,
                      const std::wstring& name, const boost::shared_ptr<IObject>& object) {
     if (boost::shared_ptr<IFunction> method =
-            FindScriptFunction(scriptClass, name, MethodStyles, object)) {
+            Hosting::FindScriptFunction(scriptClass, name, MethodStyles, object)) {
         PushMethod(state, 2, scriptClass, std::move(method), name);
         return 1;
     }
@@ -205,7 +205,7 @@ int IndexObject(lua_State* state) {
     const std::wstring name = MemberName(state);
     const boost::shared_ptr<Class> scriptClass = CheckedClass(*object);
     if (boost::shared_ptr<IFunction> getter =
-            FindScriptFunction(scriptClass, name, PropertyGetStyle, object)) {
+            Hosting::FindScriptFunction(scriptClass, name, PropertyGetStyle, object)) {
         if (HasPlainChain(scriptClass)) {
             return ReadProperty(state, CacheProperty(state, scriptClass, std::move(getter), name),
                                 object);
@@ -313,7 +313,7 @@ int AssignToObject(lua_State* state) {
     }
     const boost::shared_ptr<Class> scriptClass = CheckedClass(*object);
     const std::wstring name = ToWideString(state, 2);
-    if (!FindScriptFunction(scriptClass, name, PropertySetStyle, object)) {
+    if (!Hosting::FindScriptFunction(scriptClass, name, PropertySetStyle, object)) {
         throw ScriptException(std::wstring(scriptClass->GetScriptName()) +
                               L" has no settable property named '" + name + L"'.");
     }

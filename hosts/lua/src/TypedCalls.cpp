@@ -1,6 +1,5 @@
 #include "TypedCalls.h"
 
-#include "ArgumentRoles.h"
 #include "LuaText.h"
 #include "ObjectUserdata.h"
 #include "WrapperRoutines.h"
@@ -22,7 +21,8 @@ std::unique_ptr<const TypedCallPlan> TypedCallPlan::For(const IFunction& functio
     }
     std::vector<DataType> objectTypes;
     for (const Argument& argument : function.GetArguments()) {
-        if (!IsContextType(argument.GetType()) && IsScriptInputStyle(argument.GetStyle())) {
+        if (!Hosting::IsContextArgument(argument) &&
+            Hosting::IsScriptInputStyle(argument.GetStyle())) {
             objectTypes.push_back(argument.GetType());
         }
     }

@@ -20,36 +20,6 @@
 namespace VelmorandScript {
 namespace Lua {
 
-/// Pushes the call's frame and takes it back on every way out. The frame moves onto the
-/// context's stack and back, so that neither step changes its reference count.
-class CallFrameScope {
-public:
-    CallFrameScope(ScriptContext& context, boost::shared_ptr<CallFrame>& frame)
-        : m_context(context), m_frame(frame), m_pushed(frame.get()) {
-        context.EnterScriptCall(std::move(frame));
-    }
-    ~CallFrameScope() {
-        try {
-            boost::shared_ptr<IScriptCall> taken;
-            m_context.LeaveScriptCall(taken);
-            // Native code that left frames of its own on the stack gets no frame of ours back;
-            // the next call at this depth makes a new one.
-            if (taken.get() == m_pushed) {
-                m_frame = boost::static_pointer_cast<CallFrame>(std::move(taken));
-            }
-        } catch (...) {
-            // The frame was pushed by the constructor; a failing pop has nothing left to undo.
-        }
-    }
-    CallFrameScope(const CallFrameScope&) = delete;
-    CallFrameScope& operator=(const CallFrameScope&) = delete;
-
-private:
-    ScriptContext& m_context;
-    boost::shared_ptr<CallFrame>& m_frame;
-    const IScriptCall* m_pushed;
-};
-
 /// The native value a call is made on, lent by a standard wrapper without a copy; `copy` holds
 /// it for any other wrapper, whose GetScriptedObject may present something else.
 inline const Value& ScriptedObjectOf(const boost::shared_ptr<IObject>& object, Value& copy) {
@@ -64,20 +34,20 @@ inline const Value& ScriptedObjectOf(const boost::shared_ptr<IObject>& object, V
     return copy;
 }
 
-/// Pushes a typed call's frame, which its plan keeps, and takes it back on every way out.
+/// Pushes a call's frame (a plan's, or a call scratch's) and takes it back on every way out.
 /// The frame moves onto the context's stack and back, so that neither step changes its
 /// reference count.
-class PlanFrameScope {
+class CallFrameScope {
 public:
-    PlanFrameScope(ScriptContext& context, boost::shared_ptr<IScriptCall>& frame)
+    CallFrameScope(ScriptContext& context, boost::shared_ptr<IScriptCall>& frame)
         : m_context(context), m_frame(frame), m_pushed(frame.get()) {
         context.EnterScriptCall(std::move(frame));
     }
-    ~PlanFrameScope() {
+    ~CallFrameScope() {
         try {
             m_context.LeaveScriptCall(m_frame);
             // Native code that left frames of its own on the stack gets no frame of ours back
-            // (the next call makes a new one): theirs goes.
+            // (the next call at this depth, or of this plan, makes a new one): theirs goes.
             if (m_frame.get() != m_pushed) {
                 m_frame.reset();
             }
@@ -85,8 +55,8 @@ public:
             // The frame was pushed by the constructor; a failing pop has nothing left to undo.
         }
     }
-    PlanFrameScope(const PlanFrameScope&) = delete;
-    PlanFrameScope& operator=(const PlanFrameScope&) = delete;
+    CallFrameScope(const CallFrameScope&) = delete;
+    CallFrameScope& operator=(const CallFrameScope&) = delete;
 
 private:
     ScriptContext& m_context;
@@ -122,7 +92,7 @@ constexpr int NotTyped = -1;
         named->Name(names);
         frame = named;
     }
-    PlanFrameScope frameScope(host.GetOwner(), frame);
+    CallFrameScope frameScope(host.GetOwner(), frame);
     TypedArgument arguments[TypedEntry::MaximumParameters];
     TypedResult result;
     if (!typed.ReadArguments(state, firstArgument, lastArgument, arguments, texts) ||

@@ -1,16 +1,13 @@
-#include "HostClasses.h"
-
-#include <VelmorandScript/VelmorandScript.h>
+#include <VelmorandScript/Hosting.h>
+#include <VelmorandScript/Registration.h>
 
 #include <optional>
 #include <string>
 
 namespace VelmorandScript {
-namespace Lua {
+namespace Hosting {
 
 namespace {
-
-const wchar_t* const moduleName = L"VelmorandScript::Lua";
 
 // Descriptors leave unset texts null or empty; scripts see nil for both.
 std::optional<std::wstring> TextOrNil(const wchar_t* text) {
@@ -18,7 +15,7 @@ std::optional<std::wstring> TextOrNil(const wchar_t* text) {
 }
 
 // Script indexes count from 1, the library's from 0.
-void RegisterArrayClass() {
+void RegisterArrayClass(const wchar_t* moduleName) {
     ClassBuilder<IArray>(L"VelmorandScript::Array", moduleName)
         .Method(L"count", [](IArray& array) { return array.Count(); })
         .Method(L"item", [](IArray& array, long index) { return array.Item(index - 1); },
@@ -36,7 +33,7 @@ void RegisterArrayClass() {
         .Register();
 }
 
-void RegisterClassClass() {
+void RegisterClassClass(const wchar_t* moduleName) {
     ClassBuilder<Class>(L"VelmorandScript::Class", moduleName)
         .ReadOnly(L"hidden", &Class::IsHidden)
         .ReadOnly(L"name",
@@ -50,7 +47,7 @@ void RegisterClassClass() {
         .Register();
 }
 
-void RegisterFunctionClass() {
+void RegisterFunctionClass(const wchar_t* moduleName) {
     ClassBuilder<IFunction>(L"VelmorandScript::Function", moduleName)
         .ReadOnly(
             L"style",
@@ -81,7 +78,7 @@ void RegisterFunctionClass() {
         .Register();
 }
 
-void RegisterArgumentClass() {
+void RegisterArgumentClass(const wchar_t* moduleName) {
     ClassBuilder<Argument>(L"VelmorandScript::Argument", moduleName)
         .ReadOnly(L"type", [](const Argument& argument) { return argument.GetType().GetName(); })
         .ReadOnly(L"style", &Argument::GetStyle)
@@ -97,12 +94,14 @@ void RegisterArgumentClass() {
 
 }  // namespace
 
-void RegisterHostClasses() {
-    RegisterArrayClass();
-    RegisterClassClass();
-    RegisterFunctionClass();
-    RegisterArgumentClass();
+void RegisterHostClasses(const wchar_t* moduleName) {
+    // The module's name lives on in the descriptors, which keep texts as pointers.
+    moduleName = Detail::KeepText(moduleName != nullptr ? moduleName : L"");
+    RegisterArrayClass(moduleName);
+    RegisterClassClass(moduleName);
+    RegisterFunctionClass(moduleName);
+    RegisterArgumentClass(moduleName);
 }
 
-}  // namespace Lua
+}  // namespace Hosting
 }  // namespace VelmorandScript

@@ -1,0 +1,127 @@
+#pragma once
+
+/// \file
+/// What every script host needs beside its language: the role each argument descriptor gives
+/// its slot, the functions a deprecated call really runs, the order in which a call's values
+/// go back to the script, application modules, and the script classes the listings need.
+/// A host adds only its language's side: reading and pushing script values.
+
+#include <VelmorandScript/Classes.h>
+#include <VelmorandScript/Context.h>
+#include <VelmorandScript/Export.h>
+#include <VelmorandScript/Values.h>
+
+#include <boost/shared_ptr.hpp>
+
+#include <cstddef>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+namespace VelmorandScript {
+namespace Hosting {
+
+// --- Argument roles --------------------------------------------------------------------------
+
+/// A context argument, which the host fills with the running script's context. Declared as
+/// IScriptContext itself.
+inline bool IsContextArgument(const Argument& argument) {
+    return argument.GetType() == DataType(typeid(IScriptContext));
+}
+
+/// A return argument declared "void" (in any letter case): the script receives nothing for it.
+VELMORAND_API bool IsVoidResult(const Argument& argument);
+
+/// Whether an argument of this style that is no context is one the script supplies: inputs,
+/// and arguments that carry no direction bit at all.
+inline bool IsScriptInputStyle(long style) {
+    if ((style & ReturnArgument) != 0) {
+        return false;
+    }
+    return (style & InputArgument) != 0 || (style & OutputArgument) == 0;
+}
+
+/// A return value the script receives.
+inline bool IsScriptResult(const Argument& argument) {
+    return (argument.GetStyle() & ReturnArgument) != 0 && !IsVoidResult(argument);
+}
+
+/// An output argument that is no return value; the script receives it after the return value.
+inline bool IsScriptOutput(long style) {
+    return (style & OutputArgument) != 0 && (style & ReturnArgument) == 0;
+}
+
+/// Calls `deliver(value)` for each value a call gives the script, in the order the script
+/// receives them: the return values, then the output arguments, each slot of `values` (one per
+/// argument descriptor) once. Returns how many it delivered.
+template <class Deliver>
+int DeliverResults(const IFunction& function, std::vector<Value>& values, Deliver&& deliver) {
+    const std::vector<Argument>& arguments = function.GetArguments();
+    int delivered = 0;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (IsScriptResult(arguments[i])) {
+            deliver(values[i]);
+            ++delivered;
+        }
+    }
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (IsScriptOutput(arguments[i].GetStyle())) {
+            deliver(values[i]);
+            ++delivered;
+        }
+    }
+    return delivered;
+}
+
+// --- Resolving a call ------------------------------------------------------------------------
+
+/// The function `name` of `scriptClass` in one of the styles of `styleMask`, for `object`, or an
+/// empty pointer (also for no class).
+VELMORAND_API boost::shared_ptr<IFunction> FindScriptFunction(
+    const boost::shared_ptr<Class>& scriptClass, const std::wstring& name, long styleMask,
+    const boost::shared_ptr<IObject>& object);
+
+/// Throws the text for a call of a function the class does not have in the style called:
+/// "Class has no function named 'name' of style Style.".
+[[noreturn]] VELMORAND_API void RaiseNoFunction(const boost::shared_ptr<Class>& scriptClass,
+                                                const std::wstring& name, long styleMask);
+
+/// What a call of a function runs once its deprecations are followed.
+struct ResolvedCall {
+    /// The function to invoke; empty when the call is to do nothing (a deprecation that only
+    /// warns and has no function to forward to).
+    boost::shared_ptr<IFunction> function;
+    /// The name the call runs under after renames (the descriptor's own text, which lives as
+    /// long as its module), or null when it runs under the name called.
+    const wchar_t* renamedTo = nullptr;
+};
+
+/// Follows the deprecations of `function`, found as `name` in `scriptClass` (styles
+/// `styleMask`, for `object`): DeprecatedFunction::PreInvoke warns or throws as the deprecation
+/// asks, and a rename whose behaviour says so forwards to the function under its new name, in
+/// the same styles. A function that is not deprecated is returned as it is. Throws for a rename
+/// whose new name the class lacks, and for renames that form a loop.
+VELMORAND_API ResolvedCall ResolveDeprecation(const boost::shared_ptr<IScriptContext>& context,
+                                              const boost::shared_ptr<Class>& scriptClass,
+                                              const std::wstring& name, long styleMask,
+                                              const boost::shared_ptr<IObject>& object,
+                                              boost::shared_ptr<IFunction> function);
+
+// --- Modules and the host's classes ----------------------------------------------------------
+
+/// Loads the application module at `path` (a shared library that exports
+/// `extern "C" void VelmorandRegisterModule()`) and calls its registration function, once per
+/// module however often it is loaded. The module stays loaded until the process ends: the
+/// registry keeps its classes, functions and conversions, which point into its code. Throws
+/// ScriptException with what went wrong.
+VELMORAND_API void LoadModule(const std::string& path);
+
+/// Registers the script classes that hosts hand to scripts and the listings describe:
+/// "VelmorandScript::Array" (count, item, add, insert, replace, delete, clear, counting from 1),
+/// "VelmorandScript::Class", "VelmorandScript::Function" and "VelmorandScript::Argument"
+/// (their descriptors' fields), introduced by the module `moduleName` (the host's name). Safe
+/// to call again: registration keeps the first of each.
+VELMORAND_API void RegisterHostClasses(const wchar_t* moduleName);
+
+}  // namespace Hosting
+}  // namespace VelmorandScript

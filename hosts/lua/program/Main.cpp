@@ -1,6 +1,7 @@
 // velmorand-lua: runs a Lua script against the classes of the sample module and of any further
 // application modules. Modules stay loaded until the program ends (Hosting::LoadModule says why).
 
+#include "Annotations.h"
 #include "ModuleLoader.h"
 
 #include <VelmorandScript/Hosting.h>
@@ -41,6 +42,9 @@ const char* const usage =
     "                        exports extern \"C\" void VelmorandRegisterModule(); repeatable\n"
     "                        (a module registers once, and stays loaded until the end)\n"
     "  --no-default-module   do not load the sample module\n"
+    "  --annotations         instead of running a script, write to standard output the\n"
+    "                        annotations of the visible classes for the Lua language server\n"
+    "                        (LuaLS): their tables, properties, methods and functions\n"
     "  --help                show this text and exit\n"
     "  --                    end of options\n"
     "\n"
@@ -70,6 +74,7 @@ struct Options {
     std::vector<std::string> modules;
     bool loadDefaultModule = true;
     bool showHelp = false;
+    bool writeAnnotations = false;
     /// Index of the script in argv; argc when the script comes from standard input unnamed.
     int scriptIndex = 0;
     std::string error;
@@ -97,6 +102,9 @@ Options ParseOptions(int argc, char** argv) {
         } else if (option == "--no-default-module") {
             options.loadDefaultModule = false;
             ++index;
+        } else if (option == "--annotations") {
+            options.writeAnnotations = true;
+            ++index;
         } else if (option == "--") {
             ++index;
             break;
@@ -108,6 +116,9 @@ Options ParseOptions(int argc, char** argv) {
         }
     }
     options.scriptIndex = index;
+    if (options.writeAnnotations && index < argc) {
+        options.error = "--annotations runs no script";
+    }
     return options;
 }
 
@@ -148,7 +159,17 @@ int Run(int argc, char** argv, const Options& options) {
         return 1;
     }
 
+    // The context registers the host's classes, which scripts see too.
     const boost::shared_ptr<LuaContext> context = LuaContext::Create();
+    if (options.writeAnnotations) {
+        VelmorandScript::Lua::WriteAnnotations(std::cout);
+        std::cout.flush();
+        if (!std::cout) {
+            std::cerr << programName << ": the annotations could not be written\n";
+            return 1;
+        }
+        return 0;
+    }
     const std::vector<std::string> commandLine(argv, argv + argc);
     const bool hasScript = options.scriptIndex < argc;
     context->SetArgumentTable(commandLine, hasScript ? options.scriptIndex : 0);

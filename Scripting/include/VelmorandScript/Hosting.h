@@ -2,12 +2,14 @@
 
 /// \file
 /// What every script host needs beside its language: the role each argument descriptor gives
-/// its slot, the functions a deprecated call really runs, the order in which a call's values
-/// go back to the script, application modules, and the script classes the listings need.
-/// A host adds only its language's side: reading and pushing script values.
+/// its slot, the arguments built from what the script passed, the functions a deprecated call
+/// really runs, the order in which a call's values go back to the script, application
+/// modules, and the script classes the listings need. A host adds only its language's side:
+/// reading and pushing script values.
 
 #include <VelmorandScript/Classes.h>
 #include <VelmorandScript/Context.h>
+#include <VelmorandScript/Errors.h>
 #include <VelmorandScript/Export.h>
 #include <VelmorandScript/Values.h>
 
@@ -72,6 +74,53 @@ int DeliverResults(const IFunction& function, std::vector<Value>& values, Delive
     }
     return delivered;
 }
+
+// --- Building the arguments ------------------------------------------------------------------
+
+/// The values a script passed to a call, as its host reads them. Indexes count from 0.
+class VELMORAND_API ArgumentSource {
+public:
+    virtual ~ArgumentSource();
+
+    /// How many values the script passed.
+    virtual int GetCount() const = 0;
+    /// Whether the value at `index` is the script's nothing (Lua's nil, Python's None).
+    virtual bool IsNothing(int index) const = 0;
+    /// The value at `index` in the host's native forms (see the host's documentation), for a
+    /// parameter described by `argument`: a host may read it differently for a parameter of
+    /// type Value (a callable object as a function) or IObject (the wrapper itself).
+    virtual Value Read(int index, const Argument& argument) = 0;
+    /// The script's word for the type of the value at `index` when its native form is the
+    /// host's own type, which the script never saw (a table, a function), for error texts; null
+    /// to name the value by its native type.
+    virtual const char* GetScriptWord(int index) const = 0;
+    /// The running script's context, for context arguments and conversions; asked for only
+    /// when a call needs it.
+    virtual boost::shared_ptr<IScriptContext> GetContext() = 0;
+
+    /// Puts the value at `index` into `slot` when it is a number that a parameter of `type`
+    /// takes as it is, reusing the slot's holder, and returns true; false, the slot unchanged,
+    /// otherwise. A host's speed-up: the default takes nothing, and Read is asked instead.
+    virtual bool StorePlainNumber(int index, const DataType& type, Value& slot);
+    /// Whether an exception a conversion of an argument threw is the host's own, which passes
+    /// on as it is rather than becoming an argument error. Aborts and cancels always pass on.
+    virtual bool IsHostError(const ScriptException& error) const;
+
+protected:
+    ArgumentSource() = default;
+    ArgumentSource(const ArgumentSource&) = default;
+    ArgumentSource& operator=(const ArgumentSource&) = default;
+};
+
+/// Fills `values` with one value per argument descriptor of `function`: the context for a
+/// context argument, the script's values in order for the inputs (converted to the
+/// descriptors' types; a missing or nothing value takes an optional argument's default), and
+/// nothing in the other slots. Numbers that `values` holds from an earlier call lend their
+/// holders. Argument errors (missing, nothing where a value is needed, no conversion, too
+/// many values; trailing nothings are not counted) name the argument by its number and name
+/// and the call by `frame`.
+VELMORAND_API void BuildArguments(const IFunction& function, ArgumentSource& source,
+                                  const IScriptCall& frame, std::vector<Value>& values);
 
 // --- Resolving a call ------------------------------------------------------------------------
 

@@ -42,142 +42,63 @@ private:
     boost::shared_ptr<IScriptContext> m_context;
 };
 
-std::wstring NameOf(const Argument& argument) {
-    return argument.GetName() != nullptr ? argument.GetName() : L"";
-}
-
-std::wstring ScriptTypeOf(const Argument& argument) {
-    return argument.GetScriptType() != nullptr ? argument.GetScriptType()
-                                               : argument.GetType().GetName();
-}
-
-// The library's text for a value that does not convert, with the value named in script words.
-std::wstring NoConversionText(const char* scriptWord, const Argument& argument) {
-    Common::CfxFormat format(Messages::NoConversion);
-    format << Common::ToWString(scriptWord) << ScriptTypeOf(argument);
-    return format.ToString();
-}
-
-class ArgumentBuilder {
+/// The script arguments `firstArgument` to `lastArgument` of a call, as the library's argument
+/// building reads them.
+class LuaArguments : public Hosting::ArgumentSource {
 public:
-    ArgumentBuilder(HostState& host, lua_State* state, const IScriptCall& frame,
-                    ContextOnDemand& context)
-        : m_host(host), m_state(state), m_frame(frame), m_context(context) {}
+    LuaArguments(HostState& host, lua_State* state, int firstArgument, int lastArgument,
+                 ContextOnDemand& context)
+        : m_host(host),
+          m_state(state),
+          m_first(firstArgument),
+          m_count(lastArgument - firstArgument + 1),
+          m_context(context) {}
 
-    /// Fills `values` with one value per argument descriptor from the script arguments
-    /// `firstArgument` to `top`; slots that are no input end up empty. Numbers left in `values`
-    /// by an earlier call lend their holders.
-    void Build(const IFunction& function, int firstArgument, int top, std::vector<Value>& values) {
-        const std::vector<Argument>& arguments = function.GetArguments();
-        values.resize(arguments.size());
-        int index = firstArgument;
-        unsigned int number = 0;
-        for (std::size_t i = 0; i < arguments.size(); ++i) {
-            const Argument& argument = arguments[i];
-            if (Hosting::IsContextArgument(argument)) {
-                values[i] = Value(m_context.Get());
-            } else if (Hosting::IsScriptInputStyle(argument.GetStyle())) {
-                if (!BuildPlainNumber(argument, index, top, values[i])) {
-                    values[i] = BuildInput(argument, index, top, number);
-                }
-                ++index;
-                ++number;
-            } else if (!values[i].IsEmpty()) {
-                values[i] = Value();
-            }
-        }
-        RejectExtraArguments(index, top, number);
-    }
+    int GetCount() const override { return m_count; }
+    bool IsNothing(int index) const override { return lua_isnil(m_state, m_first + index); }
 
-private:
-    /// A number for a double or long parameter goes straight into the slot (see
-    /// StorePlainNumber); the standard conversion of a 32-bit long to double is exact.
-    bool BuildPlainNumber(const Argument& argument, int index, int top, Value& slot) {
-        const std::type_info& type = argument.GetType().GetTypeInfo();
-        if (index > top || (&type != &typeid(double) && &type != &typeid(long))) {
-            return false;
-        }
-        return StorePlainNumber(m_state, index, &type == &typeid(double), slot);
-    }
-
-    Value BuildInput(const Argument& argument, int index, int top, unsigned int number) {
-        const bool given = index <= top;
-        if (!given || lua_isnil(m_state, index)) {
-            if (argument.IsOptional()) {
-                return DefaultValue(argument, number);
-            }
-            if (!given) {
-                GenerateArgumentError(L"Missing argument '" + NameOf(argument) + L"'", &m_frame,
-                                      number, NameOf(argument));
-            }
-            if (argument.GetType() != DataType(typeid(Value))) {
-                GenerateArgumentError(L"Expected " + ScriptTypeOf(argument) + L", got nil",
-                                      &m_frame, number, NameOf(argument));
-            }
-        }
+    Value Read(int index, const Argument& argument) override {
+        const int stackIndex = m_first + index;
         if (argument.GetType() == DataType(typeid(IObject))) {
-            if (const boost::shared_ptr<IObject>* object = ToObjectUserdata(m_state, index)) {
+            if (const boost::shared_ptr<IObject>* object = ToObjectUserdata(m_state, stackIndex)) {
                 return Value(*object);
             }
         }
-        if (argument.GetType() == DataType(typeid(Value)) && HasCallMetamethod(m_state, index)) {
-            return Convert(ToCallableValue(m_host, m_state, index), argument, number, nullptr);
+        if (argument.GetType() == DataType(typeid(Value)) &&
+            HasCallMetamethod(m_state, stackIndex)) {
+            return ToCallableValue(m_host, m_state, stackIndex);
         }
-        // Functions and tables reach native code as the host's own types, which the script
-        // never saw: errors name them as the script knows them.
-        const int type = lua_type(m_state, index);
-        const char* scriptWord =
-            type == LUA_TFUNCTION || type == LUA_TTABLE ? lua_typename(m_state, type) : nullptr;
-        return Convert(ToNativeValue(m_host, m_state, index), argument, number, scriptWord);
+        return ToNativeValue(m_host, m_state, stackIndex);
     }
 
-    Value DefaultValue(const Argument& argument, unsigned int number) {
-        Value value = argument.GetDefaultValue();
-        if (value.IsEmpty()) {
-            value = ValueFactory::GetFactory().CreateObject(argument.GetType());
-        }
-        return value.IsEmpty() ? value : Convert(value, argument, number, nullptr);
+    const char* GetScriptWord(int index) const override {
+        // Functions and tables reach native code as the host's own types.
+        const int type = lua_type(m_state, m_first + index);
+        return type == LUA_TFUNCTION || type == LUA_TTABLE ? lua_typename(m_state, type) : nullptr;
     }
 
-    /// Converts to the argument's type; a failure names the value by `scriptWord`, when given,
-    /// instead of its native type.
-    Value Convert(Value value, const Argument& argument, unsigned int number,
-                  const char* scriptWord) {
-        if (value.GetType() == argument.GetType()) {
-            return value;
+    boost::shared_ptr<IScriptContext> GetContext() override { return m_context.Get(); }
+
+    /// A number for a double or long parameter goes straight into the slot (see
+    /// StorePlainNumber); the standard conversion of a 32-bit long to double is exact.
+    bool StorePlainNumber(int index, const DataType& type, Value& slot) override {
+        const std::type_info& info = type.GetTypeInfo();
+        if (&info != &typeid(double) && &info != &typeid(long)) {
+            return false;
         }
-        try {
-            ConversionRegistry::GetInstance().ConvertValue(argument.GetType(), m_context.Get(),
-                                                           value, true);
-        } catch (const ScriptAbortException&) {
-            throw;
-        } catch (const ScriptCancelException&) {
-            throw;
-        } catch (const LuaErrorException&) {
-            throw;  // the script's notification handler failed: its error, not the argument's
-        } catch (const ScriptException& error) {
-            GenerateArgumentError(scriptWord == nullptr ? error.GetExceptionMessage()
-                                                        : NoConversionText(scriptWord, argument),
-                                  &m_frame, number, NameOf(argument));
-        }
-        return value;
+        return Lua::StorePlainNumber(m_state, m_first + index, &info == &typeid(double), slot);
     }
 
-    void RejectExtraArguments(int index, int top, unsigned int expected) {
-        // Trailing nils are what Lua passes for absent values; only real values are extra.
-        while (top >= index && lua_isnil(m_state, top)) {
-            --top;
-        }
-        if (top >= index) {
-            GenerateArgumentError(
-                L"Too many arguments: the function takes " + std::to_wstring(expected), &m_frame,
-                expected, L"");
-        }
+    /// The script's notification handler failed: its error, not the argument's.
+    bool IsHostError(const ScriptException& error) const override {
+        return dynamic_cast<const LuaErrorException*>(&error) != nullptr;
     }
 
+private:
     HostState& m_host;
     lua_State* m_state;
-    const IScriptCall& m_frame;
+    int m_first;
+    int m_count;
     ContextOnDemand& m_context;
 };
 
@@ -261,8 +182,8 @@ inline void InvokeOn(const IFunction& function, const boost::shared_ptr<IObject>
         redirected = std::move(resolved.function);
     }
     const IFunction& called = redirected ? *redirected : *function;
-    ArgumentBuilder(host, state, frame, context)
-        .Build(called, target.firstArgument, target.lastArgument, values);
+    LuaArguments arguments(host, state, target.firstArgument, target.lastArgument, context);
+    Hosting::BuildArguments(called, arguments, frame, values);
     InvokeOn(called, target.object, values);
     return PushResults(state, called, values, context);
 }

@@ -108,7 +108,9 @@ public:
 
 protected:
     ArgumentSource() = default;
+    /// Sources are made by hosts for one call each; copying one copies its reading position.
     ArgumentSource(const ArgumentSource&) = default;
+    /// As the copy constructor.
     ArgumentSource& operator=(const ArgumentSource&) = default;
 };
 

@@ -51,18 +51,26 @@ enum class TypedKind : unsigned char {
 
 /// One argument of a typed call, read by the host as its parameter's kind asks.
 union TypedArgument {
+    /// Of a Double parameter.
     double asDouble;
+    /// Of a Long parameter.
     long asLong;
+    /// Of a Bool parameter.
     bool asBool;
+    /// Of a Text parameter: the host's decoded text, alive for the call.
     const std::wstring* text;
+    /// Of an Object parameter: the value the object's wrapper presents, alive for the call.
     const Value* object;
 };
 
 /// The result of a typed call: numbers and booleans as they are, anything else boxed.
 struct TypedResult {
     union {
+        /// A result of kind Double.
         double asDouble;
+        /// A result of kind Long.
         long asLong;
+        /// A result of kind Bool.
         bool asBool;
     };
     /// The result of kind Boxed (empty for none).
@@ -80,6 +88,7 @@ public:
     /// The kinds of the script inputs, in the order the script passes them: one per input
     /// argument descriptor.
     const TypedKind* GetParameterKinds() const { return m_parameterKinds; }
+    /// How many script inputs the entry takes (GetParameterKinds has as many).
     std::size_t GetParameterCount() const { return m_parameterCount; }
     /// The kind of the result: None, Double, Long, Bool or Boxed.
     TypedKind GetResultKind() const { return m_resultKind; }
@@ -93,6 +102,8 @@ public:
                       TypedResult& result) const = 0;
 
 protected:
+    /// An entry with `parameterCount` parameters of the kinds at `parameterKinds` (which must
+    /// outlive it) and a result of `resultKind`.
     TypedEntry(const TypedKind* parameterKinds, std::size_t parameterCount, TypedKind resultKind)
         : m_parameterKinds(parameterKinds),
           m_parameterCount(parameterCount),

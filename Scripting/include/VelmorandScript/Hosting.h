@@ -167,6 +167,22 @@ VELMORAND_API ResolvedCall ResolveDeprecation(const boost::shared_ptr<IScriptCon
 /// ScriptException with what went wrong.
 VELMORAND_API void LoadModule(const std::string& path);
 
+/// Registers the wrapper routines that turn native values into the few forms a host pushes
+/// (see ConversionRegistry::WrapValue): the number types become long or double, bool stays,
+/// std::wstring and UTF-8 std::string become std::wstring ("String"), a DataType its name, a
+/// boxed Value what it holds (wrapped in turn), objects and collections a
+/// `boost::shared_ptr<IObject>`, and class instances the Object their registered class makes
+/// (Class::CreateWrapper). Registration keeps the first routine of each type.
+VELMORAND_API void RegisterWrapperRoutines();
+
+/// Registers the pass-through routine for a host's own type (its references to script values):
+/// values of it reach the host as they are.
+VELMORAND_API void RegisterPassThrough(const DataType& type);
+
+/// Whether the wrapper routine registered for `type` is the pass-through, which hands a value
+/// to the host as it is: a host may then push such values without wrapping them.
+VELMORAND_API bool IsWrappedUnchanged(const DataType& type);
+
 /// Registers the script classes that hosts hand to scripts and the listings describe:
 /// "VelmorandScript::Array" (count, item, add, insert, replace, delete, clear, counting from 1),
 /// "VelmorandScript::Class", "VelmorandScript::Function" and "VelmorandScript::Argument"

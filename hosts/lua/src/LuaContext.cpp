@@ -10,7 +10,6 @@
 #include "ProtectedCall.h"
 #include "StackGuard.h"
 #include "ValueMarshalling.h"
-#include "WrapperRoutines.h"
 
 #include <Common/Text.h>
 
@@ -119,7 +118,8 @@ void RegisterHostRoutines() {
     }
     // Marked done only once everything is in. Registration is first-wins, so a call after one
     // that failed half-way keeps what is in and completes the rest.
-    RegisterWrapperRoutines();
+    Hosting::RegisterWrapperRoutines();
+    Hosting::RegisterPassThrough(DataType(typeid(LuaReference)));
     Hosting::RegisterHostClasses(L"VelmorandScript::Lua");
     registered = true;
 }

@@ -1,7 +1,5 @@
 #include "NumberCalls.h"
 
-#include "WrapperRoutines.h"
-
 #include <typeinfo>
 
 namespace VelmorandScript {
@@ -9,7 +7,8 @@ namespace Lua {
 
 NumberCallPlan::NumberCallPlan(const IFunction& function)
     : m_applies((function.GetStyle() & DeprecatedStyle) == 0),
-      m_doublesPassPlain(!IsScripLoggingEnabled() && IsWrappedUnchanged(DataType(typeid(double)))),
+      m_doublesPassPlain(!IsScripLoggingEnabled() &&
+                         Hosting::IsWrappedUnchanged(DataType(typeid(double)))),
       m_inputCount(0),
       m_resultSlot(std::string::npos),
       m_typed(TypedCallPlan::For(function)) {

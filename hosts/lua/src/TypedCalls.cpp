@@ -2,7 +2,6 @@
 
 #include "LuaText.h"
 #include "ObjectUserdata.h"
-#include "WrapperRoutines.h"
 
 #include <algorithm>
 #include <typeinfo>
@@ -35,13 +34,14 @@ std::unique_ptr<const TypedCallPlan> TypedCallPlan::For(const IFunction& functio
             push = ResultPush::None;
             break;
         case TypedKind::Double:
-            push = IsWrappedUnchanged(DataType(typeid(double))) ? ResultPush::Double : push;
+            push =
+                Hosting::IsWrappedUnchanged(DataType(typeid(double))) ? ResultPush::Double : push;
             break;
         case TypedKind::Long:
-            push = IsWrappedUnchanged(DataType(typeid(long))) ? ResultPush::Long : push;
+            push = Hosting::IsWrappedUnchanged(DataType(typeid(long))) ? ResultPush::Long : push;
             break;
         case TypedKind::Bool:
-            push = IsWrappedUnchanged(DataType(typeid(bool))) ? ResultPush::Bool : push;
+            push = Hosting::IsWrappedUnchanged(DataType(typeid(bool))) ? ResultPush::Bool : push;
             break;
         default:
             break;

@@ -6,7 +6,6 @@
 #include "LuaText.h"
 #include "ObjectUserdata.h"
 #include "TableStorage.h"
-#include "WrapperRoutines.h"
 
 #include <Common/Text.h>
 
@@ -39,7 +38,7 @@ bool PassesUnchanged() {
     if (known.load(std::memory_order_relaxed)) {
         return true;
     }
-    const bool unchanged = IsWrappedUnchanged(DataType(typeid(T)));
+    const bool unchanged = Hosting::IsWrappedUnchanged(DataType(typeid(T)));
     if (unchanged) {
         known.store(true, std::memory_order_relaxed);
     }

@@ -1,15 +1,13 @@
-#include "WrapperRoutines.h"
-
-#include "LuaReference.h"
-
-#include <VelmorandScript/VelmorandScript.h>
+#include <VelmorandScript/Conversion.h>
+#include <VelmorandScript/Hosting.h>
+#include <VelmorandScript/Objects.h>
 
 #include <Common/Text.h>
 
 #include <string>
 
 namespace VelmorandScript {
-namespace Lua {
+namespace Hosting {
 
 namespace {
 
@@ -102,7 +100,6 @@ void RegisterWrapperRoutines() {
     registry.RegisterDataWrapperRoutine(DataType(typeid(std::string)), &NarrowStringAsString);
     registry.RegisterDataWrapperRoutine(DataType(typeid(DataType)), &DataTypeAsString);
     registry.RegisterDataWrapperRoutine(DataType(typeid(Value)), &Unboxed);
-    registry.RegisterDataWrapperRoutine(DataType(typeid(LuaReference)), &Unchanged);
     registry.RegisterDataWrapperRoutine(DataType(typeid(IObject)), &AsSharedObject);
     registry.RegisterDataWrapperRoutine(DataType(typeid(IArray)), &AsSharedObject);
     registry.RegisterDataWrapperRoutine(DataType(typeid(IHash)), &AsSharedObject);
@@ -110,9 +107,13 @@ void RegisterWrapperRoutines() {
                                                      &WrapClassInstance);
 }
 
+void RegisterPassThrough(const DataType& type) {
+    ConversionRegistry::GetInstance().RegisterDataWrapperRoutine(type, &Unchanged);
+}
+
 bool IsWrappedUnchanged(const DataType& type) {
     return ConversionRegistry::GetInstance().GetWrapperRoutine(type) == &Unchanged;
 }
 
-}  // namespace Lua
+}  // namespace Hosting
 }  // namespace VelmorandScript

@@ -47,7 +47,7 @@ bool IsKeyword(const std::string& word) {
     return keywords.count(word) != 0;
 }
 
-bool IsAsciiLetter(char c) {
+bool IsNameStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
@@ -55,13 +55,13 @@ bool IsAsciiDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-/// Whether `word` may stand as a Lua name (Lua takes ASCII letters only).
+/// Whether `word` may stand as a Lua name (ASCII letters, digits and "_" only).
 bool IsName(const std::string& word) {
-    if (word.empty() || !IsAsciiLetter(word[0]) || IsKeyword(word)) {
+    if (word.empty() || !IsNameStart(word[0]) || IsKeyword(word)) {
         return false;
     }
     for (const char c : word) {
-        if (!IsAsciiLetter(c) && !IsAsciiDigit(c)) {
+        if (!IsNameStart(c) && !IsAsciiDigit(c)) {
             return false;
         }
     }
@@ -160,7 +160,7 @@ std::string LuaType(const wchar_t* scriptType) {
 std::string ParameterName(const wchar_t* name, std::size_t position, std::set<std::string>& taken) {
     std::string result = Text(name);
     for (char& c : result) {
-        if (!IsAsciiLetter(c) && !IsAsciiDigit(c)) {
+        if (!IsNameStart(c) && !IsAsciiDigit(c)) {
             c = '_';
         }
     }

@@ -192,16 +192,10 @@ int InstanceSetAttr(PyObject* self, PyObject* name, PyObject* value) {
 }
 
 PyObject* InstanceRepr(PyObject* self) {
-    const boost::shared_ptr<IObject>& object = AsInstance(self)->object;
-    if (!object) {
-        return PyUnicode_FromFormat("<%s (empty)>", Py_TYPE(self)->tp_name);
-    }
-    try {
-        const std::string dump = Common::ToUtf8(object->Dump(true));
-        return PyUnicode_FromFormat("<%s>", dump.c_str());
-    } catch (...) {
-        return RaiseCaughtException();
-    }
+    // The wrapper's dump shows the address of a copy of the value; the wrapper's own address
+    // tells objects apart.
+    return PyUnicode_FromFormat("<%s object at %p>", Py_TYPE(self)->tp_name,
+                                static_cast<void*>(AsInstance(self)->object.get()));
 }
 
 /// Calling a class's type runs its constructor, the function named like the class's last

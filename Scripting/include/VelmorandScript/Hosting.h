@@ -75,6 +75,80 @@ int DeliverResults(const IFunction& function, std::vector<Value>& values, Delive
     return delivered;
 }
 
+// --- The frame of a call ---------------------------------------------------------------------
+
+/// The texts a call frame shows: the class's script name and the function's name, as the
+/// descriptors keep them (they live as long as their module).
+struct CallNames {
+    /// The class's script name.
+    const wchar_t* className = L"";
+    /// The function's name.
+    const wchar_t* functionName = L"";
+};
+
+/// The frame a host pushes for a script call into native code: numbered arguments, and the
+/// function as "Class::Function". It keeps the descriptors' texts and makes strings of them only
+/// when asked, so that a host can reuse one frame from call to call.
+class VELMORAND_API CallFrame : public IScriptCall {
+public:
+    ~CallFrame() override;
+    /// 1: argument errors number the arguments.
+    int UsesArgumentNumbers() const override;
+    /// The class's script name.
+    std::wstring GetCalledClassName() const override;
+    /// "Class::Function".
+    std::wstring GetCalledFunctionName() const override;
+
+    /// Names the call this frame now stands for (null texts read as "").
+    void Name(const wchar_t* className, const wchar_t* functionName) {
+        m_className = className != nullptr ? className : L"";
+        m_functionName = functionName != nullptr ? functionName : L"";
+    }
+    /// As above, from names taken before.
+    void Name(const CallNames& names) {
+        m_className = names.className;
+        m_functionName = names.functionName;
+    }
+    /// A renamed function runs under its new name.
+    void Redirect(const wchar_t* functionName) {
+        m_functionName = functionName != nullptr ? functionName : L"";
+    }
+
+private:
+    const wchar_t* m_className = L"";
+    const wchar_t* m_functionName = L"";
+};
+
+/// Pushes a call's frame on the context and takes it back on every way out. The frame moves
+/// onto the context's stack and back, so that neither step changes its reference count; a host
+/// keeps it for the next call. Native code that left frames of its own on the stack gets no
+/// frame of the host's back: `frame` is then empty, theirs released.
+class CallFrameScope {
+public:
+    /// Pushes `frame`, which is empty until the scope ends.
+    CallFrameScope(ScriptContext& context, boost::shared_ptr<IScriptCall>& frame)
+        : m_context(context), m_frame(frame), m_pushed(frame.get()) {
+        context.EnterScriptCall(std::move(frame));
+    }
+    ~CallFrameScope() {
+        try {
+            m_context.LeaveScriptCall(m_frame);
+            if (m_frame.get() != m_pushed) {
+                m_frame.reset();
+            }
+        } catch (...) {
+            // The frame was pushed by the constructor; a failing pop has nothing left to undo.
+        }
+    }
+    CallFrameScope(const CallFrameScope&) = delete;
+    CallFrameScope& operator=(const CallFrameScope&) = delete;
+
+private:
+    ScriptContext& m_context;
+    boost::shared_ptr<IScriptCall>& m_frame;
+    const IScriptCall* m_pushed;
+};
+
 // --- Building the arguments ------------------------------------------------------------------
 
 /// The values a script passed to a call, as its host reads them. Indexes count from 0.

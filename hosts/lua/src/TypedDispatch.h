@@ -34,36 +34,6 @@ inline const Value& ScriptedObjectOf(const boost::shared_ptr<IObject>& object, V
     return copy;
 }
 
-/// Pushes a call's frame (a plan's, or a call scratch's) and takes it back on every way out.
-/// The frame moves onto the context's stack and back, so that neither step changes its
-/// reference count.
-class CallFrameScope {
-public:
-    CallFrameScope(ScriptContext& context, boost::shared_ptr<IScriptCall>& frame)
-        : m_context(context), m_frame(frame), m_pushed(frame.get()) {
-        context.EnterScriptCall(std::move(frame));
-    }
-    ~CallFrameScope() {
-        try {
-            m_context.LeaveScriptCall(m_frame);
-            // Native code that left frames of its own on the stack gets no frame of ours back
-            // (the next call at this depth, or of this plan, makes a new one): theirs goes.
-            if (m_frame.get() != m_pushed) {
-                m_frame.reset();
-            }
-        } catch (...) {
-            // The frame was pushed by the constructor; a failing pop has nothing left to undo.
-        }
-    }
-    CallFrameScope(const CallFrameScope&) = delete;
-    CallFrameScope& operator=(const CallFrameScope&) = delete;
-
-private:
-    ScriptContext& m_context;
-    boost::shared_ptr<IScriptCall>& m_frame;
-    const IScriptCall* m_pushed;
-};
-
 /// Pushes a boxed result as the descriptor path pushes its results; returns 1.
 int PushBoxedResult(HostState& host, lua_State* state, Value& value);
 

@@ -1,0 +1,21 @@
+#include <VelmorandScript/Hosting.h>
+
+namespace VelmorandScript {
+namespace Hosting {
+
+CallFrame::~CallFrame() = default;
+
+int CallFrame::UsesArgumentNumbers() const {
+    return 1;
+}
+
+std::wstring CallFrame::GetCalledClassName() const {
+    return m_className;
+}
+
+std::wstring CallFrame::GetCalledFunctionName() const {
+    return std::wstring(m_className) + L"::" + m_functionName;
+}
+
+}  // namespace Hosting
+}  // namespace VelmorandScript

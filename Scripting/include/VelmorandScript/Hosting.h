@@ -11,11 +11,13 @@
 #include <VelmorandScript/Context.h>
 #include <VelmorandScript/Errors.h>
 #include <VelmorandScript/Export.h>
+#include <VelmorandScript/TypedCall.h>
 #include <VelmorandScript/Values.h>
 
 #include <boost/shared_ptr.hpp>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -197,6 +199,68 @@ protected:
 /// and the call by `frame`.
 VELMORAND_API void BuildArguments(const IFunction& function, ArgumentSource& source,
                                   const IScriptCall& frame, std::vector<Value>& values);
+
+// --- Typed calls ------------------------------------------------------------------------------
+
+/// What a host needs to call a function through its typed entry (TypedCall.h) with exactly the
+/// outcome of the descriptor way: made once per function, when the host binds it.
+class VELMORAND_API TypedCallPlan {
+public:
+    /// How the result of a typed call reaches the script.
+    enum class ResultPush : unsigned char {
+        /// Nothing (a void function).
+        None,
+        /// TypedResult::asDouble, as it is.
+        Double,
+        /// TypedResult::asLong, as it is.
+        Long,
+        /// TypedResult::asBool, as it is.
+        Bool,
+        /// TypedResult::boxed, pushed as the descriptor way pushes results (BoxResult first).
+        Boxed,
+    };
+
+    /// The plan of `function`, or null when it has no typed entry a host may use: none at all,
+    /// a deprecated function, logging on (the descriptor way writes the log lines), or an entry
+    /// that does not match the descriptors.
+    static std::unique_ptr<const TypedCallPlan> For(const IFunction& function);
+
+    /// The entry to call.
+    const TypedEntry& GetEntry() const { return m_entry; }
+    /// Whether the function still offers the entry the plan was made for: a descriptor
+    /// assigned over since (which may have made it deprecated) offers none.
+    bool IsCurrent() const { return m_function.GetTypedEntry() == &m_entry; }
+    /// Whether a parameter takes a text: its call needs room for the decoded texts.
+    bool TakesTexts() const { return m_takesTexts; }
+    /// Whether the object parameter `parameter` takes the value an object's wrapper presents:
+    /// only a value of exactly the parameter's type, which the descriptor way would not convert.
+    bool TakesObject(std::size_t parameter, const Value& presented) const {
+        return presented.GetType() == m_objectTypes[parameter];
+    }
+    /// How the result reaches the script: a number or boolean as it is only when the wrapper
+    /// routine of its type passes it unchanged.
+    ResultPush GetResultPush() const { return m_resultPush; }
+    /// Boxes a plain result whose push is Boxed, for the descriptor way's push.
+    void BoxResult(TypedResult& result) const;
+
+    /// The frame the plan's calls push (a CallFrame), named for the function and reused from
+    /// call to call. Empty while a call has it on the context's stack (the function was called
+    /// again from within), or after native code replaced it there: the next call makes one.
+    boost::shared_ptr<IScriptCall>& Frame() const { return m_frame; }
+
+private:
+    TypedCallPlan(const Function& function, const TypedEntry& entry,
+                  std::vector<DataType> objectTypes, ResultPush resultPush, bool takesTexts);
+
+    const Function& m_function;
+    const TypedEntry& m_entry;
+    /// The type an object argument's presented value must have, per parameter: the type of
+    /// its descriptor, which the descriptor way converts any other to.
+    std::vector<DataType> m_objectTypes;
+    ResultPush m_resultPush;
+    bool m_takesTexts;
+    mutable boost::shared_ptr<IScriptCall> m_frame;
+};
 
 // --- Resolving a call ------------------------------------------------------------------------
 

@@ -11,7 +11,7 @@ NumberCallPlan::NumberCallPlan(const IFunction& function)
                          Hosting::IsWrappedUnchanged(DataType(typeid(double)))),
       m_inputCount(0),
       m_resultSlot(std::string::npos),
-      m_typed(TypedCallPlan::For(function)) {
+      m_typed(Hosting::TypedCallPlan::For(function)) {
     const std::vector<Argument>& arguments = function.GetArguments();
     for (std::size_t slot = 0; slot < arguments.size() && m_applies; ++slot) {
         const Argument& argument = arguments[slot];

@@ -93,7 +93,7 @@ public:
     std::size_t GetResultSlot() const { return m_resultSlot; }
 
     /// The plan of calls through the function's typed entry, or null when it has none.
-    const TypedCallPlan* GetTypedPlan() const { return m_typed.get(); }
+    const Hosting::TypedCallPlan* GetTypedPlan() const { return m_typed.get(); }
 
     /// Pushes a double result as it is, when logging is off and the host's wrapper passes
     /// doubles unchanged: what PushPlainNumber would push. Otherwise PushPlainNumber's answer.
@@ -120,7 +120,7 @@ private:
     std::vector<Role> m_roles;
     int m_inputCount;
     std::size_t m_resultSlot;
-    std::unique_ptr<const TypedCallPlan> m_typed;
+    std::unique_ptr<const Hosting::TypedCallPlan> m_typed;
 };
 
 }  // namespace Lua

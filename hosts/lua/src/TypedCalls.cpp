@@ -9,53 +9,9 @@
 namespace VelmorandScript {
 namespace Lua {
 
-std::unique_ptr<const TypedCallPlan> TypedCallPlan::For(const IFunction& function) {
-    const auto* described = dynamic_cast<const Function*>(&function);
-    const TypedEntry* entry = described != nullptr ? described->GetTypedEntry() : nullptr;
-    // Logging is switched once per process: a logged call takes the descriptor path, which
-    // writes the log lines.
-    if (entry == nullptr || (function.GetStyle() & DeprecatedStyle) != 0 ||
-        IsScripLoggingEnabled()) {
-        return nullptr;
-    }
-    std::vector<DataType> objectTypes;
-    for (const Argument& argument : function.GetArguments()) {
-        if (!Hosting::IsContextArgument(argument) &&
-            Hosting::IsScriptInputStyle(argument.GetStyle())) {
-            objectTypes.push_back(argument.GetType());
-        }
-    }
-    if (objectTypes.size() != entry->GetParameterCount()) {
-        return nullptr;  // described otherwise than its entry: the descriptors rule
-    }
-    ResultPush push = ResultPush::Boxed;
-    switch (entry->GetResultKind()) {
-        case TypedKind::None:
-            push = ResultPush::None;
-            break;
-        case TypedKind::Double:
-            push =
-                Hosting::IsWrappedUnchanged(DataType(typeid(double))) ? ResultPush::Double : push;
-            break;
-        case TypedKind::Long:
-            push = Hosting::IsWrappedUnchanged(DataType(typeid(long))) ? ResultPush::Long : push;
-            break;
-        case TypedKind::Bool:
-            push = Hosting::IsWrappedUnchanged(DataType(typeid(bool))) ? ResultPush::Bool : push;
-            break;
-        default:
-            break;
-    }
-    const TypedKind* kinds = entry->GetParameterKinds();
-    const bool takesTexts = std::find(kinds, kinds + entry->GetParameterCount(), TypedKind::Text) !=
-                            kinds + entry->GetParameterCount();
-    return std::unique_ptr<const TypedCallPlan>(
-        new TypedCallPlan(*described, *entry, std::move(objectTypes), push, takesTexts));
-}
-
-bool TypedCallPlan::ReadOtherArgument(lua_State* state, int index, std::size_t parameter,
-                                      TypedArgument& argument, std::wstring* texts) const {
-    switch (m_entry.GetParameterKinds()[parameter]) {
+bool ReadOtherTypedArgument(const TypedCallPlan& plan, lua_State* state, int index,
+                            std::size_t parameter, TypedArgument& argument, std::wstring* texts) {
+    switch (plan.GetEntry().GetParameterKinds()[parameter]) {
         case TypedKind::Bool:
             if (!lua_isboolean(state, index)) {
                 return false;
@@ -80,7 +36,7 @@ bool TypedCallPlan::ReadOtherArgument(lua_State* state, int index, std::size_t p
                 return false;  // another wrapper may present a new value each time
             }
             const Value& presented = static_cast<const Object&>(wrapper).GetScriptedObjectRef();
-            if (presented.GetType() != m_objectTypes[parameter]) {
+            if (!plan.TakesObject(parameter, presented)) {
                 return false;
             }
             argument.object = &presented;
@@ -88,22 +44,6 @@ bool TypedCallPlan::ReadOtherArgument(lua_State* state, int index, std::size_t p
         }
         default:
             return false;
-    }
-}
-
-void TypedCallPlan::BoxResult(TypedResult& result) const {
-    switch (m_entry.GetResultKind()) {
-        case TypedKind::Double:
-            result.boxed = Value(&result.asDouble);
-            break;
-        case TypedKind::Long:
-            result.boxed = Value(&result.asLong);
-            break;
-        case TypedKind::Bool:
-            result.boxed = Value(&result.asBool);
-            break;
-        default:
-            break;
     }
 }
 

@@ -65,12 +65,12 @@ constexpr int NotTyped = -1;
     CallFrameScope frameScope(host.GetOwner(), frame);
     TypedArgument arguments[TypedEntry::MaximumParameters];
     TypedResult result;
-    if (!typed.ReadArguments(state, firstArgument, lastArgument, arguments, texts) ||
+    if (!ReadTypedArguments(typed, state, firstArgument, lastArgument, arguments, texts) ||
         !typed.GetEntry().Call(object, arguments, result)) {
         return NotTyped;
     }
     host.CountTypedCall();
-    const int pushed = typed.PushPlainResult(state, result);
+    const int pushed = PushTypedResult(typed, state, result);
     return pushed >= 0 ? pushed : PushBoxedResult(host, state, result.boxed);
 }
 

@@ -5,6 +5,7 @@ module's file (libVelmorandShapes.so); PYTHONPATH must reach the velmorand exten
 """
 
 import os
+import sys
 import unittest
 
 import velmorand
@@ -111,6 +112,24 @@ class ShapesTest(unittest.TestCase):
         self.assertEqual(self.Circle.Unit().Radius, 1.0)
         self.assertEqual(self.Circle.FromDiameter(8).Radius, 4.0)
         self.assertEqual(self.Circle(3).FromDiameter(2).Radius, 1.0)
+
+    def test_objects_share_their_native_value_and_release_their_references(self):
+        wheel = self.Circle(1, "wheel")
+        echo = velmorand.get_class("Shapes::Script").Echo
+        # A returned object is a new Python object for the same native object.
+        same = echo(wheel)
+        same.Name = "tyre"
+        self.assertEqual(wheel.Name, "tyre")
+        del same
+        type_references = sys.getrefcount(self.Circle)
+        wheel_references = sys.getrefcount(wheel)
+        for _ in range(50):
+            echo(wheel)
+            wheel.Describe()
+            self.Circle(2)
+            self.Circle.Unit()
+        self.assertEqual(sys.getrefcount(self.Circle), type_references)
+        self.assertEqual(sys.getrefcount(wheel), wheel_references)
 
     def test_deprecated_functions(self):
         coin = self.Circle(0.5, "coin")

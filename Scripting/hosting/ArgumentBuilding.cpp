@@ -67,8 +67,9 @@ private:
                                       number, NameOf(argument));
             }
             if (argument.GetType() != DataType(typeid(Value))) {
-                GenerateArgumentError(L"Expected " + ScriptTypeOf(argument) + L", got nil",
-                                      &m_frame, number, NameOf(argument));
+                GenerateArgumentError(
+                    L"Expected " + ScriptTypeOf(argument) + L", got " + m_source.GetNothingWord(),
+                    &m_frame, number, NameOf(argument));
             }
         }
         return Convert(m_source.Read(index, argument), argument, number,
@@ -136,6 +137,10 @@ bool ArgumentSource::StorePlainNumber(int, const DataType&, Value&) {
 
 bool ArgumentSource::IsHostError(const ScriptException&) const {
     return false;
+}
+
+const wchar_t* ArgumentSource::GetNothingWord() const {
+    return L"nil";
 }
 
 void BuildArguments(const IFunction& function, ArgumentSource& source, const IScriptCall& frame,

@@ -181,6 +181,9 @@ public:
     /// Whether an exception a conversion of an argument threw is the host's own, which passes
     /// on as it is rather than becoming an argument error. Aborts and cancels always pass on.
     virtual bool IsHostError(const ScriptException& error) const;
+    /// The script's word for nothing in error texts ("Expected double, got nil"): "nil" unless
+    /// the host's language says otherwise.
+    virtual const wchar_t* GetNothingWord() const;
 
 protected:
     ArgumentSource() = default;

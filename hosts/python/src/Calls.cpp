@@ -156,49 +156,6 @@ private:
     int m_count;
 };
 
-/// The frame of one call; argument errors name arguments by their position, as Python passes
-/// them.
-class CallFrame : public IScriptCall {
-public:
-    CallFrame(const wchar_t* className, const wchar_t* functionName)
-        : m_className(TextOrEmpty(className)), m_functionName(TextOrEmpty(functionName)) {}
-
-    int UsesArgumentNumbers() const override { return 1; }
-    std::wstring GetCalledClassName() const override { return m_className; }
-    std::wstring GetCalledFunctionName() const override {
-        return std::wstring(m_className) + L"::" + m_functionName;
-    }
-    /// A renamed function runs under its new name.
-    void Redirect(const wchar_t* functionName) { m_functionName = TextOrEmpty(functionName); }
-
-private:
-    // The descriptors' own texts, which live as long as their module.
-    const wchar_t* m_className;
-    const wchar_t* m_functionName;
-};
-
-/// Makes the frame the call in progress for as long as the scope lasts.
-class FrameScope {
-public:
-    FrameScope(ScriptContext& context, const boost::shared_ptr<IScriptCall>& frame)
-        : m_context(context) {
-        m_context.EnterScriptCall(boost::shared_ptr<IScriptCall>(frame));
-    }
-    ~FrameScope() {
-        try {
-            boost::shared_ptr<IScriptCall> frame;
-            m_context.LeaveScriptCall(frame);
-        } catch (...) {
-            // Native code popped our frame itself; nothing is left to undo.
-        }
-    }
-    FrameScope(const FrameScope&) = delete;
-    FrameScope& operator=(const FrameScope&) = delete;
-
-private:
-    ScriptContext& m_context;
-};
-
 }  // namespace
 
 PyObject* ToPython(Value value) {
@@ -248,9 +205,10 @@ PyObject* CallFunction(const boost::shared_ptr<Class>& scriptClass, const std::w
         Hosting::RaiseNoFunction(scriptClass, name, styleMask);
     }
     const boost::shared_ptr<PythonContext>& context = GetContext();
-    const boost::shared_ptr<CallFrame> frame =
-        boost::make_shared<CallFrame>(scriptClass->GetScriptName(), function->GetName());
-    FrameScope frameScope(*context, frame);
+    const boost::shared_ptr<Hosting::CallFrame> frame = boost::make_shared<Hosting::CallFrame>();
+    frame->Name(scriptClass->GetScriptName(), function->GetName());
+    boost::shared_ptr<IScriptCall> pushed = frame;
+    Hosting::CallFrameScope frameScope(*context, pushed);
 
     boost::shared_ptr<IFunction> called = function;
     if ((function->GetStyle() & DeprecatedStyle) != 0) {

@@ -384,23 +384,28 @@ int RunFloorCall(lua_State* state, Call call) {
     return results >= 0 ? results : luaL_error(state, "floor call failed");
 }
 
-int FloorNumberArgument(lua_State* state, int index, TypedArgument& argument) {
+bool FloorNumberArgument(lua_State* state, int index, TypedArgument& argument) {
     if (lua_isinteger(state, index)) {
         argument.asDouble = static_cast<double>(lua_tointeger(state, index));
     } else if (lua_type(state, index) == LUA_TNUMBER) {
         argument.asDouble = lua_tonumber(state, index);
     } else {
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
+}
+
+/// Reads the number at 1 and calls the binding's entry with it, without an object.
+bool CallFloorEntry(lua_State* state, const FloorBinding& binding, TypedResult& result) {
+    TypedArgument argument;
+    return FloorNumberArgument(state, 1, argument) &&
+           binding.entry->Call(Value(), &argument, result);
 }
 
 int FloorStatic(lua_State* state) {
     return RunFloorCall(state, [state](FloorBinding& binding) {
-        TypedArgument argument;
         TypedResult result;
-        if (!FloorNumberArgument(state, 1, argument) ||
-            !binding.entry->Call(Value(), &argument, result)) {
+        if (!CallFloorEntry(state, binding, result)) {
             return -1;
         }
         lua_pushnumber(state, result.asDouble);
@@ -428,10 +433,8 @@ int FloorIndex(lua_State* state) {
 
 int FloorNew(lua_State* state) {
     return RunFloorCall(state, [state](FloorBinding& binding) {
-        TypedArgument argument;
         TypedResult result;
-        if (!FloorNumberArgument(state, 1, argument) ||
-            !binding.entry->Call(Value(), &argument, result)) {
+        if (!CallFloorEntry(state, binding, result)) {
             return -1;
         }
         auto* object = new (lua_newuserdatauv(state, sizeof(FloorObject), 0)) FloorObject();

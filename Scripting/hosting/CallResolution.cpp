@@ -29,6 +29,19 @@ bool IsVoidResult(const Argument& argument) {
            Common::CompareNoCase(scriptType, L"void", std::wstring::npos) == 0;
 }
 
+std::vector<std::wstring> SplitScriptName(const std::wstring& scriptName) {
+    static const std::wstring separator = L"::";
+    std::vector<std::wstring> parts;
+    std::size_t start = 0;
+    for (std::size_t found = scriptName.find(separator); found != std::wstring::npos;
+         found = scriptName.find(separator, start)) {
+        parts.push_back(scriptName.substr(start, found - start));
+        start = found + separator.size();
+    }
+    parts.push_back(scriptName.substr(start));
+    return parts;
+}
+
 boost::shared_ptr<IFunction> FindScriptFunction(const boost::shared_ptr<Class>& scriptClass,
                                                 const std::wstring& name, long styleMask,
                                                 const boost::shared_ptr<IObject>& object) {

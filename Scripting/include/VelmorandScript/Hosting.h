@@ -308,6 +308,10 @@ VELMORAND_API ResolvedCall ResolveDeprecation(const boost::shared_ptr<IScriptCon
 /// ScriptException with what went wrong.
 VELMORAND_API void LoadModule(const std::string& path);
 
+/// The parts of a script name: "Shapes::Circle" gives "Shapes" and "Circle". Hosts that show
+/// classes in nested namespaces (Lua tables, Python attributes) walk them.
+VELMORAND_API std::vector<std::wstring> SplitScriptName(const std::wstring& scriptName);
+
 /// Registers the wrapper routines that turn native values into the few forms a host pushes
 /// (see ConversionRegistry::WrapValue): the number types become long or double, bool stays,
 /// std::wstring and UTF-8 std::string become std::wstring ("String"), a DataType its name, a

@@ -26,18 +26,7 @@ std::string Text(const wchar_t* text) {
     return text != nullptr ? ToUtf8(text) : std::string();
 }
 
-std::vector<std::wstring> SplitScriptName(const std::wstring& scriptName) {
-    static const std::wstring separator = L"::";
-    std::vector<std::wstring> parts;
-    std::size_t start = 0;
-    for (std::size_t found = scriptName.find(separator); found != std::wstring::npos;
-         found = scriptName.find(separator, start)) {
-        parts.push_back(scriptName.substr(start, found - start));
-        start = found + separator.size();
-    }
-    parts.push_back(scriptName.substr(start));
-    return parts;
-}
+using Hosting::SplitScriptName;
 
 bool IsKeyword(const std::string& word) {
     static const std::set<std::string> keywords = {

@@ -23,19 +23,7 @@ namespace Lua {
 
 namespace {
 
-const std::wstring separator = L"::";
-
-std::vector<std::wstring> SplitScriptName(const std::wstring& scriptName) {
-    std::vector<std::wstring> parts;
-    std::size_t start = 0;
-    for (std::size_t found = scriptName.find(separator); found != std::wstring::npos;
-         found = scriptName.find(separator, start)) {
-        parts.push_back(scriptName.substr(start, found - start));
-        start = found + separator.size();
-    }
-    parts.push_back(scriptName.substr(start));
-    return parts;
-}
+using Hosting::SplitScriptName;
 
 boost::shared_ptr<Class> FindClass(const std::wstring& scriptName) {
     boost::shared_ptr<Class> scriptClass =

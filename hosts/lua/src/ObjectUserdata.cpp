@@ -248,41 +248,39 @@ int ReadCachedProperty(lua_State* state) {
     return ReadProperty(state, *getter, *cell->object);
 }
 
-// __index: a method already resolved in the object's class comes from the class's method cache
-// without any native work, a property getter kept there is called without a lookup; everything
-// else is IndexObject's.
-int IndexObjectCached(lua_State* state) {
-    if (lua_type(state, 2) == LUA_TSTRING && lua_type(state, 1) == LUA_TUSERDATA) {
-        if (lua_getiuservalue(state, 1, 1) == LUA_TTABLE) {
-            lua_pushvalue(state, 2);
-            const int type = lua_rawget(state, -2);
-            if (type == LUA_TFUNCTION) {
-                return 1;
-            }
-            // The only userdata a method cache holds are getter bindings.
-            if (type == LUA_TUSERDATA && lua_rawlen(state, -1) == sizeof(MethodBinding)) {
-                return ProtectedFunction<&ReadCachedProperty>(state);
-            }
-            lua_pop(state, 1);
-        }
-        lua_pop(state, 1);
+/// Answers an __index from the method cache at `cache` for the key at 2: a method resolved
+/// already is pushed, a getter kept there is called; anything else is IndexObject's. The stack
+/// keeps what it holds above the key.
+[[gnu::always_inline]] inline int IndexFromCache(lua_State* state, int cache) {
+    lua_pushvalue(state, 2);
+    const int type = lua_rawget(state, cache);
+    if (type == LUA_TFUNCTION) {
+        return 1;
     }
+    // The only userdata a method cache holds are getter bindings.
+    if (type == LUA_TUSERDATA && lua_rawlen(state, -1) == sizeof(MethodBinding)) {
+        return ProtectedFunction<&ReadCachedProperty>(state);
+    }
+    lua_settop(state, 2);
+    return ProtectedFunction<&IndexObject>(state);
+}
+
+// __index of objects without a class metatable (arrays, objects of no class): the method cache
+// is the object's user value.
+int IndexObjectCached(lua_State* state) {
+    if (lua_type(state, 2) == LUA_TSTRING && lua_type(state, 1) == LUA_TUSERDATA &&
+        lua_getiuservalue(state, 1, 1) == LUA_TTABLE) {
+        return IndexFromCache(state, 3);
+    }
+    lua_settop(state, 2);
     return ProtectedFunction<&IndexObject>(state);
 }
 
 // __index of the objects of a class that has property getters or looks its functions up by
-// object (upvalue: the class's method cache): as IndexObjectCached, with the cache at hand.
+// object (upvalue: the class's method cache).
 int IndexClassMember(lua_State* state) {
     if (lua_type(state, 2) == LUA_TSTRING) {
-        lua_pushvalue(state, 2);
-        const int type = lua_rawget(state, lua_upvalueindex(1));
-        if (type == LUA_TFUNCTION) {
-            return 1;
-        }
-        if (type == LUA_TUSERDATA && lua_rawlen(state, -1) == sizeof(MethodBinding)) {
-            return ProtectedFunction<&ReadCachedProperty>(state);
-        }
-        lua_pop(state, 1);
+        return IndexFromCache(state, lua_upvalueindex(1));
     }
     return ProtectedFunction<&IndexObject>(state);
 }

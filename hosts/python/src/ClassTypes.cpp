@@ -323,9 +323,9 @@ PyObject* GetClassType(const boost::shared_ptr<Class>& scriptClass) {
     // Python takes the type's __name__ from after the last dot: the class's script name.
     TypeNames().push_back("velmorand." + Common::ToUtf8(TextOrEmpty(scriptClass->GetScriptName())));
     PyType_Slot slots[] = {{Py_tp_new, reinterpret_cast<void*>(&ClassNew)}, {0, nullptr}};
-    PyType_Spec spec = {TypeNames().back().c_str(), 0, 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE,
-                        slots};
-    PyObject* type = PyType_FromSpecWithBases(&spec, baseType);
+    PyType_Spec layout = {TypeNames().back().c_str(), 0, 0,
+                          Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
+    PyObject* type = PyType_FromSpecWithBases(&layout, baseType);
     if (type == nullptr) {
         throw PythonErrorPending();
     }

@@ -1,6 +1,5 @@
-// The host-neutral call layer: argument building from a host's source, the order of results,
-// and module loading errors. The Lua host's scripts cover the same steps end to end; these catch
-// a fault of the layer without any host in between.
+// Argument building from a host's source, without any host in between: the Lua host's scripts
+// cover the rest of the host-neutral layer end to end.
 
 #include <VelmorandScript/Hosting.h>
 
@@ -101,32 +100,6 @@ TEST(HostingTest, ArgumentErrorsNameTheArgumentAndIgnoreTrailingNothing) {
             EXPECT_NE(error.find(test.expected), std::wstring::npos) << error;
             EXPECT_NE(error.find(L"Host::Probe::Take"), std::wstring::npos) << error;
         }
-    }
-}
-
-TEST(HostingTest, ResultsComeBeforeOutputsAndVoidResultsGiveNothing) {
-    const boost::shared_ptr<NativeFunction> take = MakeTake();
-    std::vector<Value> values{Make(1.0), Value(), Make(3L), Make(4.5)};
-    std::vector<std::wstring> order;
-    const int delivered = Hosting::DeliverResults(
-        *take, values, [&](Value& value) { order.push_back(value.GetTypeName()); });
-    EXPECT_EQ(delivered, 2);
-    EXPECT_EQ(order, (std::vector<std::wstring>{L"double", L"long"}));
-
-    NativeFunction nothing(L"Nothing", L"Host::Probe", L"Test", false, CommandStyle,
-                           [](const Value&, std::vector<Value>&) {});
-    nothing.AddArgument(
-        Argument(DataType(typeid(void)), L"Void", L"result", ReturnArgument, Value(), nullptr));
-    std::vector<Value> none(1);
-    EXPECT_EQ(Hosting::DeliverResults(nothing, none, [](Value&) { FAIL(); }), 0);
-}
-
-TEST(HostingTest, LoadModuleNamesWhatWentWrong) {
-    try {
-        Hosting::LoadModule("/nonexistent/libNoSuchModule.so");
-        FAIL() << "loaded a module that does not exist";
-    } catch (const ScriptException& error) {
-        EXPECT_NE(error.GetExceptionMessage().find(L"cannot load module"), std::wstring::npos);
     }
 }
 

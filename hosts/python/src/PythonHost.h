@@ -81,6 +81,15 @@ PyObject* NewInstance(const boost::shared_ptr<IObject>& object);
 /// The wrapper a velmorand instance holds, or null when `candidate` is none.
 const boost::shared_ptr<IObject>* ToObject(PyObject* candidate);
 
+/// The Python name of a script type (an Argument's GetScriptType()), for help texts, signatures
+/// and stubs: float, int, bool, str, the class's last name part for objects, Sequence[Any] for
+/// arrays passed in and list for arrays given back (`isResult`), dict for hashes,
+/// Callable[..., Any] for script functions, Any for anything else.
+std::string PythonTypeName(const wchar_t* scriptType, bool isResult);
+
+/// PythonTypeName of the argument's script type; returns and outputs are results.
+std::string PythonTypeName(const Argument& argument);
+
 /// Calls `function`, found as `name` in `scriptClass` with the styles `styleMask`, on `object`
 /// (empty for static functions and constructors) with the Python arguments `arguments`. Returns
 /// the result as Python gets it: None, the one value, or a tuple of the return value and the

@@ -89,7 +89,7 @@ PyMethodDef moduleFunctions[] = {
     {nullptr, nullptr, 0, nullptr}};
 
 PyModuleDef moduleDefinition = {PyModuleDef_HEAD_INIT,
-                                "velmorand",
+                                "velmorand._velmorand",
                                 "Native classes of VelmorandScript application modules.",
                                 -1,
                                 moduleFunctions,
@@ -138,6 +138,6 @@ PyObject* GetScriptErrorType() {
 }  // namespace Python
 }  // namespace VelmorandScript
 
-PyMODINIT_FUNC PyInit_velmorand() {
+PyMODINIT_FUNC PyInit__velmorand() {
     return VelmorandScript::Python::InitModule();
 }

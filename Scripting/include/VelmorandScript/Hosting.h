@@ -203,6 +203,74 @@ protected:
 VELMORAND_API void BuildArguments(const IFunction& function, ArgumentSource& source,
                                   const IScriptCall& frame, std::vector<Value>& values);
 
+// --- Number calls -----------------------------------------------------------------------------
+
+/// Puts `number` into `slot`, into the slot's own holder when no other Value shares it.
+template <class T>
+inline void StoreNumber(Value& slot, T number) {
+    if (!slot.OverwriteSoleCopy(number)) {
+        slot = Value(&number);
+    }
+}
+
+/// The argument layout of a function whose script inputs are all double or long parameters and
+/// that returns at most one value: the usual method call of a hand-described class. Worked out
+/// once per function, it lets a host fill the argument slots straight from its own numbers with
+/// what BuildArguments would put there.
+class VELMORAND_API NumberCallLayout {
+public:
+    /// What the function finds in a slot: a number from the script, or nothing (its return
+    /// values, void ones included).
+    enum class Role : unsigned char { Double, Long, Empty };
+
+    /// The layout of `function`; it applies to no call when the function is deprecated, takes
+    /// the context, has outputs, other inputs or more than one result.
+    explicit NumberCallLayout(const IFunction& function);
+
+    /// Whether a call with `count` script values fits the layout.
+    bool Fits(int count) const { return m_applies && count == m_inputCount; }
+
+    /// Fills `values` for a call that fits: the other slots emptied, and each number slot by
+    /// `store(input, isDouble, slot)`, where `input` counts the script's values from 0 and the
+    /// host stores the value as StoreNumber would when the general path would make the same
+    /// of it (any number for a double, an integer within 32 bits for a long). Returns false
+    /// as soon as `store` does, maybe having filled some slots, which BuildArguments then
+    /// fills anew.
+    template <class Store>
+    [[gnu::always_inline]] bool Fill(std::vector<Value>& values, Store&& store) const {
+        values.resize(m_roles.size());
+        Value* slot = values.data();
+        int input = 0;
+        for (const Role role : m_roles) {
+            if (role == Role::Empty) {
+                // As on the general path, the function finds its other slots empty.
+                if (!slot->IsEmpty()) {
+                    *slot = Value();
+                }
+            } else if (!store(input++, role == Role::Double, *slot)) {
+                return false;
+            }
+            ++slot;
+        }
+        return true;
+    }
+
+    /// The slot of the value the script receives, or npos when it receives none.
+    std::size_t GetResultSlot() const { return m_resultSlot; }
+    /// Whether a double result may reach the script as it is: logging was off and the
+    /// wrapper routine of double passed it unchanged when the layout was made (neither changes
+    /// once so: the logging switch is read once, wrapper routines are never replaced).
+    bool DoublesPassPlain() const { return m_doublesPassPlain; }
+
+private:
+    bool m_applies;
+    bool m_doublesPassPlain;
+    /// One role per slot, in slot order; the inputs take the script's values in that order.
+    std::vector<Role> m_roles;
+    int m_inputCount;
+    std::size_t m_resultSlot;
+};
+
 // --- Typed calls ------------------------------------------------------------------------------
 
 /// What a host needs to call a function through its typed entry (TypedCall.h) with exactly the

@@ -1,10 +1,9 @@
 #pragma once
 
 // Calls whose script arguments are all numbers for double or long parameters, returning at
-// most one value: the usual method call. Their argument layout is worked out once per method,
-// and a call that fits it fills the argument slots straight from the Lua stack, with what the
-// general path would put there. The filling is inline: it runs on every such call, and the
-// calls around it cost more than the work.
+// most one value: the usual method call. A call that fits the library's layout of the function
+// fills the argument slots straight from the Lua stack. The filling is inline: it runs on every
+// such call, and the calls around it cost more than the work.
 
 #include "CallFrame.h"
 #include "TypedCalls.h"
@@ -23,14 +22,6 @@
 namespace VelmorandScript {
 namespace Lua {
 
-/// Puts `number` into the slot, into the slot's own holder when it has one to spare.
-template <class T>
-inline void StoreNumber(Value& slot, T number) {
-    if (!slot.OverwriteSoleCopy(number)) {
-        slot = Value(&number);
-    }
-}
-
 /// Puts the Lua value at `index` into `slot` as a double (`isDouble`) or a long, when it is a
 /// number that the general path would turn into the same value (any number for a double, an
 /// integer within 32 bits for a long), reusing the slot's holder when it has one to spare.
@@ -41,56 +32,43 @@ inline void StoreNumber(Value& slot, T number) {
     if (lua_isinteger(state, index)) {
         const lua_Integer integer = lua_tointeger(state, index);
         if (isDouble) {
-            StoreNumber(slot, static_cast<double>(integer));
+            Hosting::StoreNumber(slot, static_cast<double>(integer));
             return true;
         }
         if (!FitsLong(integer)) {
             return false;
         }
-        StoreNumber(slot, static_cast<long>(integer));
+        Hosting::StoreNumber(slot, static_cast<long>(integer));
         return true;
     }
     // The type first: lua_tonumber would also read a string.
     if (!isDouble || lua_type(state, index) != LUA_TNUMBER) {
         return false;
     }
-    StoreNumber(slot, static_cast<double>(lua_tonumber(state, index)));
+    Hosting::StoreNumber(slot, static_cast<double>(lua_tonumber(state, index)));
     return true;
 }
 
+/// The library's number-call layout of a function, read from the Lua stack, and its typed plan.
 class NumberCallPlan {
 public:
-    /// The plan of `function`; it applies to no call when the function has other arguments.
-    explicit NumberCallPlan(const IFunction& function);
+    explicit NumberCallPlan(const IFunction& function)
+        : m_layout(function), m_typed(Hosting::TypedCallPlan::For(function)) {}
 
     /// Fills `values` from the script arguments `firstArgument` to `lastArgument`, when there
     /// are exactly as many as the function's inputs and each is a number its parameter takes as
-    /// it is (any number for a double, an integer within 32 bits for a long). Returns false
-    /// otherwise, maybe having filled some slots, which the general path then fills anew.
+    /// it is. Returns false otherwise, maybe having filled some slots, which the general path
+    /// then fills anew.
     [[gnu::always_inline]] bool FillArguments(lua_State* state, int firstArgument, int lastArgument,
                                               std::vector<Value>& values) const {
-        if (!m_applies || lastArgument - firstArgument + 1 != m_inputCount) {
-            return false;
-        }
-        values.resize(m_roles.size());
-        Value* slot = values.data();
-        int index = firstArgument;
-        for (const Role role : m_roles) {
-            if (role == Role::Empty) {
-                // As on the general path, the function finds its other slots empty.
-                if (!slot->IsEmpty()) {
-                    *slot = Value();
-                }
-            } else if (!StorePlainNumber(state, index++, role == Role::Double, *slot)) {
-                return false;
-            }
-            ++slot;
-        }
-        return true;
+        return m_layout.Fits(lastArgument - firstArgument + 1) &&
+               m_layout.Fill(values, [state, firstArgument](int input, bool isDouble, Value& slot) {
+                   return StorePlainNumber(state, firstArgument + input, isDouble, slot);
+               });
     }
 
     /// The slot of the value the script receives, or npos when it receives none.
-    std::size_t GetResultSlot() const { return m_resultSlot; }
+    std::size_t GetResultSlot() const { return m_layout.GetResultSlot(); }
 
     /// The plan of calls through the function's typed entry, or null when it has none.
     const Hosting::TypedCallPlan* GetTypedPlan() const { return m_typed.get(); }
@@ -99,7 +77,7 @@ public:
     /// doubles unchanged: what PushPlainNumber would push. Otherwise PushPlainNumber's answer.
     [[gnu::always_inline]] bool PushPlainResult(lua_State* state, const Value& value) const {
         const std::type_info& type = value.GetType().GetTypeInfo();
-        if (m_doublesPassPlain && value.IsNumber() && &type == &typeid(double) &&
+        if (m_layout.DoublesPassPlain() && value.IsNumber() && &type == &typeid(double) &&
             &value.GetDerivedType().GetTypeInfo() == &type) {
             lua_pushnumber(state, *static_cast<const double*>(value.GetValuePtr()));
             return true;
@@ -108,18 +86,7 @@ public:
     }
 
 private:
-    /// What the function finds in a slot: a number from the script, or nothing (its return
-    /// values, void ones included).
-    enum class Role : unsigned char { Double, Long, Empty };
-
-    bool m_applies;
-    /// Whether logging was off and doubles passed unchanged when the plan was made; neither
-    /// changes once so (the logging switch is read once, wrapper routines are never replaced).
-    bool m_doublesPassPlain;
-    /// One role per slot, in slot order; the inputs take the script arguments in that order.
-    std::vector<Role> m_roles;
-    int m_inputCount;
-    std::size_t m_resultSlot;
+    Hosting::NumberCallLayout m_layout;
     std::unique_ptr<const Hosting::TypedCallPlan> m_typed;
 };
 

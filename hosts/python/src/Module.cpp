@@ -86,6 +86,8 @@ PyMethodDef moduleFunctions[] = {
      "check()\n--\n\nChecks the registered classes; raises ScriptError for what is wrong."},
     {"get_class", &GetClassFunction, METH_O,
      "get_class(name)\n--\n\nThe Python type of the script class named name."},
+    {"_class_names", &ClassNamesFunction, METH_NOARGS, "The script names of the visible classes."},
+    {"_describe", &DescribeFunction, METH_NOARGS, "The visible classes as lists and dicts."},
     {nullptr, nullptr, 0, nullptr}};
 
 PyModuleDef moduleDefinition = {PyModuleDef_HEAD_INIT,

@@ -90,6 +90,12 @@ std::string PythonTypeName(const wchar_t* scriptType, bool isResult);
 /// PythonTypeName of the argument's script type; returns and outputs are results.
 std::string PythonTypeName(const Argument& argument);
 
+/// velmorand._class_names() and velmorand._describe() (Describe.cpp): the visible classes'
+/// script names, and the classes with their functions, properties and arguments, as plain
+/// lists and dicts for the package's namespaces and stubs.
+PyObject* ClassNamesFunction(PyObject*, PyObject*);
+PyObject* DescribeFunction(PyObject*, PyObject*);
+
 /// Calls `function`, found as `name` in `scriptClass` with the styles `styleMask`, on `object`
 /// (empty for static functions and constructors) with the Python arguments `arguments`. Returns
 /// the result as Python gets it: None, the one value, or a tuple of the return value and the

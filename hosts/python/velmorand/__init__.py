@@ -21,9 +21,8 @@ from ._locations import MODULE_DIRECTORIES as _MODULE_DIRECTORIES
 from ._velmorand import ScriptError, check, get_class
 from ._velmorand import *  # noqa: F401,F403 - whatever else the extension exports
 
-__all__ = [_name for _name in dir(_velmorand) if not _name.startswith("_")]
-if "load_module" not in __all__:
-    __all__.append("load_module")
+__all__ = sorted({_name for _name in dir(_velmorand) if not _name.startswith("_")} |
+                 {"load_module", "module_directories", "find_module"})
 
 
 def module_directories() -> "list[str]":

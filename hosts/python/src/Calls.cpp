@@ -18,13 +18,60 @@
 namespace VelmorandScript {
 namespace Python {
 
-PythonErrorPending::PythonErrorPending() : ScriptException(L"A Python error is pending.") {}
+/// The Python exception a PythonErrorPending carries through native code.
+struct PendingException {
+    PyObject* type = nullptr;
+    PyObject* value = nullptr;
+    PyObject* traceback = nullptr;
+
+    PendingException() { PyErr_Fetch(&type, &value, &traceback); }
+    ~PendingException() {
+        // Native code that swallowed the error may let it go on any thread.
+        ReleaseReference(type);
+        ReleaseReference(value);
+        ReleaseReference(traceback);
+    }
+    PendingException(const PendingException&) = delete;
+    PendingException& operator=(const PendingException&) = delete;
+};
+
+PythonErrorPending::PythonErrorPending()
+    : ScriptException(L"A Python error is pending."), m_exception(new PendingException()) {}
+
+bool PythonErrorPending::Restore() const {
+    if (!m_exception || m_exception->type == nullptr) {
+        return false;
+    }
+    PyErr_Restore(m_exception->type, m_exception->value, m_exception->traceback);
+    m_exception->type = m_exception->value = m_exception->traceback = nullptr;
+    return true;
+}
+
+bool PythonErrorPending::Matches(PyObject* type) const {
+    return m_exception && m_exception->type != nullptr &&
+           PyErr_GivenExceptionMatches(m_exception->type, type) != 0;
+}
 
 PyObject* RaiseCaughtException() {
+    PythonContext* context = GetContext().get();
     try {
         throw;
-    } catch (const PythonErrorPending&) {
-        // The Python exception is set already.
+    } catch (const PythonErrorPending& error) {
+        if (!error.Restore() && PyErr_Occurred() == nullptr) {
+            PyErr_SetString(GetScriptErrorType(), "A Python error was lost in native code.");
+        }
+    } catch (const ScriptCancelException&) {
+        if (context != nullptr) {
+            context->Terminate(Termination::Cancel, false, std::wstring());
+        } else {
+            PyErr_SetString(PyExc_KeyboardInterrupt, ScriptCancelException().what());
+        }
+    } catch (const ScriptAbortException& error) {
+        if (context != nullptr) {
+            context->Terminate(Termination::Abort, false, error.GetExceptionMessage());
+        } else {
+            PyErr_SetString(GetAbortType(), error.what());
+        }
     } catch (const Common::Exception& error) {
         PyErr_SetString(GetScriptErrorType(), Common::ToUtf8(error.GetExceptionMessage()).c_str());
     } catch (const std::bad_alloc&) {
@@ -33,6 +80,11 @@ PyObject* RaiseCaughtException() {
         PyErr_SetString(GetScriptErrorType(), error.what());
     } catch (...) {
         PyErr_SetString(GetScriptErrorType(), "An unknown native exception occurred.");
+    }
+    // An abort or a cancel ends the run whatever else went wrong on the way out.
+    if (context != nullptr && context->IsTerminating()) {
+        PyErr_Clear();
+        context->RaiseTermination();
     }
     return nullptr;
 }
@@ -96,6 +148,8 @@ Value IntegerValue(PyObject* number) {
     return Value(&value);
 }
 
+}  // namespace
+
 Value ToNative(PyObject* object) {
     if (object == Py_None) {
         return Value();
@@ -119,15 +173,24 @@ Value ToNative(PyObject* object) {
     if (const boost::shared_ptr<IObject>* wrapper = ToObject(object)) {
         return *wrapper ? (*wrapper)->GetScriptedObject() : Value();
     }
+    Value collection = ToNativeCollection(object);
+    if (!collection.IsEmpty()) {
+        return collection;
+    }
+    if (PyCallable_Check(object)) {
+        return Value(boost::make_shared<PythonReference>(object));
+    }
     throw ScriptException(L"A Python " + Common::ToWString(Py_TYPE(object)->tp_name) +
                           L" has no native form.");
 }
 
+namespace {
+
 /// The positional arguments of a Python call, as the library's argument building reads them.
 class PythonArguments : public Hosting::ArgumentSource {
 public:
-    PythonArguments(PyObject* const* arguments, Py_ssize_t count)
-        : m_arguments(arguments), m_count(static_cast<int>(count)) {}
+    PythonArguments(PyObject* const* arguments, Py_ssize_t count, const IScriptCall& frame)
+        : m_arguments(arguments), m_count(static_cast<int>(count)), m_frame(frame) {}
 
     int GetCount() const override { return m_count; }
     bool IsNothing(int index) const override { return m_arguments[index] == Py_None; }
@@ -140,10 +203,30 @@ public:
                 return Value(*wrapper);
             }
         }
-        return ToNative(object);
+        try {
+            return ToNative(object);
+        } catch (const PythonErrorPending&) {
+            throw;
+        } catch (const ScriptException& error) {
+            // The library numbers the errors of conversions, not those of reading the value.
+            std::wstring text = error.GetExceptionMessage();
+            if (!text.empty() && text.back() == L'.') {
+                text.pop_back();  // the decorated text ends with its own
+            }
+            GenerateArgumentError(text, &m_frame, static_cast<unsigned int>(index),
+                                  TextOrEmpty(argument.GetName()));
+        }
     }
 
-    const char* GetScriptWord(int) const override { return nullptr; }
+    const char* GetScriptWord(int index) const override {
+        // Lists, tuples, dicts and callables reach native code as the host's own types.
+        PyObject* object = m_arguments[index];
+        if (PyList_Check(object) || PyTuple_Check(object) || PyDict_Check(object) ||
+            (ToObject(object) == nullptr && PyCallable_Check(object))) {
+            return Py_TYPE(object)->tp_name;
+        }
+        return nullptr;
+    }
 
     boost::shared_ptr<IScriptContext> GetContext() override { return Python::GetContext(); }
 
@@ -151,9 +234,12 @@ public:
         return dynamic_cast<const PythonErrorPending*>(&error) != nullptr;
     }
 
+    const wchar_t* GetNothingWord() const override { return L"None"; }
+
 private:
     PyObject* const* m_arguments;
     int m_count;
+    const IScriptCall& m_frame;
 };
 
 }  // namespace
@@ -168,6 +254,10 @@ PyObject* ToPython(Value value) {
                               L" cannot be handed to Python: no wrapper routine is registered "
                               L"for it.");
     }
+    return WrappedToPython(value);
+}
+
+PyObject* WrappedToPython(const Value& value) {
     if (value.IsEmpty()) {
         Py_RETURN_NONE;
     }
@@ -176,6 +266,9 @@ PyObject* ToPython(Value value) {
         IObject* object = CastTo<IObject>(&value, false);
         if (object == nullptr) {
             Py_RETURN_NONE;
+        }
+        if (PyObject* collection = CollectionToPython(*object)) {
+            return collection;
         }
         return NewInstance(object->shared_from_this());
     }
@@ -192,15 +285,23 @@ PyObject* ToPython(Value value) {
         const std::wstring& text = *CastTo<std::wstring>(&value, true);
         return Checked(PyUnicode_FromWideChar(text.data(), static_cast<Py_ssize_t>(text.size())));
     }
+    if (type == DataType(typeid(PythonReference))) {
+        PyObject* object = CastTo<PythonReference>(&value, true)->Get();
+        Py_INCREF(object);
+        return object;
+    }
     throw ScriptException(L"A value of type " + value.GetTypeName() +
                           L" has no Python form; its wrapper routine must produce a bool, long, "
                           L"double, String or object value.");
 }
 
-PyObject* CallFunction(const boost::shared_ptr<Class>& scriptClass, const std::wstring& name,
-                       long styleMask, const boost::shared_ptr<IObject>& object,
-                       const boost::shared_ptr<IFunction>& function, PyObject* const* arguments,
-                       Py_ssize_t count) {
+namespace {
+
+/// CallFunction within the run's call count.
+PyObject* CallCounted(const boost::shared_ptr<Class>& scriptClass, const std::wstring& name,
+                      long styleMask, const boost::shared_ptr<IObject>& object,
+                      const boost::shared_ptr<IFunction>& function, PyObject* const* arguments,
+                      Py_ssize_t count) {
     if (!function) {
         Hosting::RaiseNoFunction(scriptClass, name, styleMask);
     }
@@ -222,7 +323,7 @@ PyObject* CallFunction(const boost::shared_ptr<Class>& scriptClass, const std::w
         }
         called = std::move(resolved.function);
     }
-    PythonArguments source(arguments, count);
+    PythonArguments source(arguments, count, *frame);
     std::vector<Value> values;
     Hosting::BuildArguments(*called, source, *frame, values);
     called->Invoke(object ? object->GetScriptedObject() : Value(), values);
@@ -242,6 +343,31 @@ PyObject* CallFunction(const boost::shared_ptr<Class>& scriptClass, const std::w
         PyTuple_SET_ITEM(tuple.Get(), static_cast<Py_ssize_t>(i), results[i].Release());
     }
     return tuple.Release();
+}
+
+}  // namespace
+
+PyObject* CallFunction(const boost::shared_ptr<Class>& scriptClass, const std::wstring& name,
+                       long styleMask, const boost::shared_ptr<IObject>& object,
+                       const boost::shared_ptr<IFunction>& function, PyObject* const* arguments,
+                       Py_ssize_t count) {
+    PythonContext& context = *GetContext();
+    ReleaseQueuedReferences();
+    // A run that is ending makes no more native calls.
+    if (context.IsTerminating()) {
+        context.ThrowTermination();
+    }
+    PyObject* result = nullptr;
+    {
+        PythonContext::CallScope scope(context);
+        result = CallCounted(scriptClass, name, styleMask, object, function, arguments, count);
+    }
+    // Native code that caught an abort or a cancel does not stop the run.
+    if (context.IsTerminating()) {
+        Py_DECREF(result);
+        context.ThrowTermination();
+    }
+    return result;
 }
 
 }  // namespace Python

@@ -15,6 +15,8 @@ namespace Python {
 namespace {
 
 PyObject* scriptErrorType = nullptr;
+PyObject* warningType = nullptr;
+PyObject* abortType = nullptr;
 boost::shared_ptr<PythonContext>& ContextHolder() {
     static boost::shared_ptr<PythonContext> context;
     return context;
@@ -79,6 +81,33 @@ PyObject* GetClassFunction(PyObject*, PyObject* name) {
     }
 }
 
+// velmorand.classes(): every registered class, in script-name order, as Lua's velmorand.classes().
+PyObject* ClassesFunction(PyObject*, PyObject*) {
+    try {
+        return ToPython(Value(ClassRegistry::GetInstance().GetRegisteredClasses()));
+    } catch (...) {
+        return RaiseCaughtException();
+    }
+}
+
+// velmorand.style_name(style): the names of a function style's flags.
+PyObject* StyleNameFunction(PyObject*, PyObject* style) {
+    if (!PyLong_Check(style)) {
+        PyErr_SetString(PyExc_TypeError, "style_name expects an int style");
+        return nullptr;
+    }
+    const long bits = PyLong_AsLong(style);
+    if (bits == -1 && PyErr_Occurred() != nullptr) {
+        return nullptr;
+    }
+    try {
+        const std::wstring name = GetFunctionStyleName(bits);
+        return PyUnicode_FromWideChar(name.data(), static_cast<Py_ssize_t>(name.size()));
+    } catch (...) {
+        return RaiseCaughtException();
+    }
+}
+
 PyMethodDef moduleFunctions[] = {
     {"load_module", &LoadModuleFunction, METH_VARARGS,
      "load_module(path)\n--\n\nLoads the application module at path and registers its classes."},
@@ -86,6 +115,10 @@ PyMethodDef moduleFunctions[] = {
      "check()\n--\n\nChecks the registered classes; raises ScriptError for what is wrong."},
     {"get_class", &GetClassFunction, METH_O,
      "get_class(name)\n--\n\nThe Python type of the script class named name."},
+    {"classes", &ClassesFunction, METH_NOARGS,
+     "classes()\n--\n\nEvery registered class (velmorand.Class objects), by script name."},
+    {"style_name", &StyleNameFunction, METH_O,
+     "style_name(style)\n--\n\nThe names of the flags of a function style."},
     {"_class_names", &ClassNamesFunction, METH_NOARGS, "The script names of the visible classes."},
     {"_describe", &DescribeFunction, METH_NOARGS, "The visible classes as lists and dicts."},
     {nullptr, nullptr, 0, nullptr}};
@@ -104,6 +137,7 @@ PyObject* InitModule() {
     try {
         StandardConversions::RegisterDataConversions();
         Hosting::RegisterWrapperRoutines();
+        Hosting::RegisterPassThrough(DataType(typeid(PythonReference)));
         Hosting::RegisterHostClasses(L"VelmorandScript::Python");
         if (!ContextHolder()) {
             ContextHolder() = boost::make_shared<PythonContext>();
@@ -124,6 +158,21 @@ PyObject* InitModule() {
         Py_DECREF(module);
         return nullptr;
     }
+    // Warnings of native code; `python3 -W error` turns them into exceptions.
+    warningType = PyErr_NewExceptionWithDoc(
+        "velmorand.VelmorandWarning", "A warning of native code (a lossy conversion, a deprecated "
+        "function).", PyExc_UserWarning, nullptr);
+    // Not an Exception: `except Exception` does not stop an abort.
+    abortType = PyErr_NewExceptionWithDoc("velmorand.ScriptAbort",
+                                          "The run was aborted; it ends the outermost native call.",
+                                          PyExc_BaseException, nullptr);
+    if (warningType == nullptr || abortType == nullptr ||
+        PyModule_AddObjectRef(module, "VelmorandWarning", warningType) != 0 ||
+        PyModule_AddObjectRef(module, "ScriptAbort", abortType) != 0 ||
+        !InitCollectionTypes(module)) {
+        Py_DECREF(module);
+        return nullptr;
+    }
     return module;
 }
 
@@ -135,6 +184,14 @@ const boost::shared_ptr<PythonContext>& GetContext() {
 
 PyObject* GetScriptErrorType() {
     return scriptErrorType;
+}
+
+PyObject* GetWarningType() {
+    return warningType;
+}
+
+PyObject* GetAbortType() {
+    return abortType;
 }
 
 }  // namespace Python

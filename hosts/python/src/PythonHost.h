@@ -11,41 +11,143 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace VelmorandScript {
 namespace Python {
 
-/// Thrown once a Python API call has failed and left its exception set: it passes through the
-/// library unchanged (ArgumentSource::IsHostError) and the Python exception is what the caller
-/// sees.
+class PythonReference;
+struct PendingException;
+
+/// Thrown once a Python API call has failed: it takes the Python exception over (clearing it),
+/// so that native code runs with no exception set, and passes through the library unchanged
+/// (ArgumentSource::IsHostError); RaiseCaughtException sets it again for the caller. Native
+/// code that swallows it releases the exception.
 class PythonErrorPending : public ScriptException {
 public:
     PythonErrorPending();
+    /// Sets the exception taken over as Python's again; false when there was none (or it was
+    /// set already).
+    bool Restore() const;
+    /// Whether the exception taken over is an instance of `type`.
+    bool Matches(PyObject* type) const;
+
+private:
+    boost::shared_ptr<PendingException> m_exception;
 };
 
-/// The one context of the interpreter. Python code reaches native code only through calls, so
-/// the context is the process's; its frames are pushed around each call.
+/// Why the running native call is to end; neither reason may be caught by native code.
+enum class Termination { None, Abort, Cancel };
+
+/// The one context of the interpreter (Context.cpp). Python code reaches native code only
+/// through calls, so the context is the process's; its frames are pushed around each call. A
+/// run is the outermost native call a Python caller made, with every callback and nested call
+/// within it: an abort or a cancel ends the run.
 class PythonContext : public ScriptContext {
 public:
-    PythonContext() = default;
+    PythonContext();
+    ~PythonContext() override;
 
     std::wstring GetScriptName() const override { return L"python"; }
     std::wstring GetScriptLanguage() const override { return L"Python"; }
-    void CancelScript() override { m_cancelRequested = true; }
-    bool IsCancelRequested() const override { return m_cancelRequested; }
-    /// Scripts keep no variables for native code yet: notifications find no handler.
-    Value GetScriptVariable(const std::wstring&) override { return Value(); }
-    void SetScriptVariable(const std::wstring&, const Value&) override {}
-    /// Callbacks into Python are not supported yet: no call is made.
-    bool InvokeScriptFunction(const Value&, const std::vector<Value>&, bool,
-                              std::vector<Value>&) const override {
-        return false;
-    }
+    /// From any thread, and from a signal handler: lock-free.
+    void CancelScript() override;
+    /// True after CancelScript, and, on the thread that holds the GIL, when a signal is pending
+    /// (Ctrl-C): its handler runs here, and the exception it raises ends the run.
+    bool IsCancelRequested() const override;
+    /// Warnings go to warnings.warn as velmorand.VelmorandWarning, where the Python caller
+    /// made the native call; a warning turned into an exception ends the call with it.
+    bool NotifyScript(const std::wstring& text, EventType type) override;
+    /// The global of the Python code that made the native call (else of __main__).
+    Value GetScriptVariable(const std::wstring& name) override;
+    /// Sets (an empty value deletes) the global of the Python code that made the native call.
+    void SetScriptVariable(const std::wstring& name, const Value& value) override;
+    /// Calls a Python callable (or the global function of that name) with the wrapped
+    /// arguments; a tuple result gives several results, None none.
+    bool InvokeScriptFunction(const Value& function, const std::vector<Value>& arguments, bool flag,
+                              std::vector<Value>& results) const override;
+
+    /// Records that the run is to end (the first reason wins), with the Python exception that
+    /// asked for it: the exception set (taken over) when `takeException`, else one made when
+    /// it is raised. Never allocates in C++.
+    void Terminate(Termination reason, bool takeException, const std::wstring& message) const;
+    /// Whether the run is ending: terminated, or a cancel requested.
+    bool IsTerminating() const;
+    /// Throws the library's exception for the termination (ScriptCancelException or
+    /// ScriptAbortException), for native code.
+    [[noreturn]] void ThrowTermination() const;
+    /// Sets the termination's Python exception (KeyboardInterrupt or velmorand.ScriptAbort,
+    /// or the one that asked for it); the outermost call also ends the run, which forgets it.
+    void RaiseTermination();
+
+    /// How deep native calls are nested (0: no native call in progress).
+    int GetDepth() const { return m_depth; }
+    /// Counts a native call made from Python for as long as it runs.
+    class CallScope {
+    public:
+        explicit CallScope(PythonContext& context) : m_context(context) { ++context.m_depth; }
+        ~CallScope() { --m_context.m_depth; }
+        CallScope(const CallScope&) = delete;
+        CallScope& operator=(const CallScope&) = delete;
+
+    private:
+        PythonContext& m_context;
+    };
 
 private:
-    bool m_cancelRequested = false;
+    struct State;
+    std::unique_ptr<State> m_state;
+    int m_depth = 0;
 };
+
+/// A Python object kept alive by native code: callables handed to native functions, lists and
+/// dicts behind arrays and hashes. A pass-through type: values of it reach Python as the
+/// object. Native code may release it on any thread: without the GIL the release waits in a
+/// queue that the interpreter empties (Context.cpp).
+class PythonReference {
+public:
+    /// Takes a new reference to `object`.
+    explicit PythonReference(PyObject* object) : m_object(object) { Py_INCREF(object); }
+    ~PythonReference();
+    PythonReference(const PythonReference&) = delete;
+    PythonReference& operator=(const PythonReference&) = delete;
+
+    /// The object (borrowed); only with the GIL.
+    PyObject* Get() const { return m_object; }
+
+private:
+    PyObject* m_object;
+};
+
+/// Releases a reference on any thread (see PythonReference).
+void ReleaseReference(PyObject* object) noexcept;
+/// Releases the references that other threads released since; with the GIL.
+void ReleaseQueuedReferences() noexcept;
+
+/// velmorand.VelmorandWarning and velmorand.ScriptAbort (borrowed references).
+PyObject* GetWarningType();
+PyObject* GetAbortType();
+
+/// The native value of a Python object: None, bool, int, float, str, velmorand objects, lists
+/// and tuples (an IArray over them), dicts (an IHash over them) and callables (a
+/// PythonReference). Throws ScriptException for anything else.
+Value ToNative(PyObject* object);
+/// A new reference to the Python form of a value already wrapped (ConversionRegistry::
+/// WrapValue): the form ToPython pushes.
+PyObject* WrappedToPython(const Value& wrapped);
+
+/// Collections.cpp: the array or hash over a list, tuple or dict, or the native collection a
+/// velmorand.Array or velmorand.Hash presents; an empty value for any other object.
+Value ToNativeCollection(PyObject* object);
+/// A new reference to the Python form of a native collection wrapper: the list, tuple or dict
+/// behind it, or a velmorand.Array or velmorand.Hash; null, with nothing set, when `wrapper`
+/// is no collection.
+PyObject* CollectionToPython(IObject& wrapper);
+/// Creates velmorand.Array and velmorand.Hash and adds them to `module`. False with a Python
+/// exception set.
+bool InitCollectionTypes(PyObject* module);
 
 /// A descriptor's text, or "" for none.
 inline const wchar_t* TextOrEmpty(const wchar_t* text) {
@@ -95,6 +197,8 @@ std::string PythonTypeName(const Argument& argument);
 /// lists and dicts for the package's namespaces and stubs.
 PyObject* ClassNamesFunction(PyObject*, PyObject*);
 PyObject* DescribeFunction(PyObject*, PyObject*);
+
+/// how many calls took the typed way so far.
 
 /// Calls `function`, found as `name` in `scriptClass` with the styles `styleMask`, on `object`
 /// (empty for static functions and constructors) with the Python arguments `arguments`. Returns

@@ -166,8 +166,8 @@ class ValuesTest(unittest.TestCase):
         with self.assertRaises(velmorand.ScriptError) as raised:
             self.Script.Fail("out of paint")
         self.assertEqual(str(raised.exception), "out of paint")
-        with self.assertRaisesRegex(velmorand.ScriptError, "list has no native form"):
-            self.Script.Echo([1, 2])
+        with self.assertRaisesRegex(velmorand.ScriptError, r"^A Python object has no native form \(argument #1, calling Shapes::Script::Echo\)\.$"):
+            self.Script.Echo(object())
         with self.assertRaises(OverflowError):
             self.Script.Echo(10**400)
         with self.assertRaisesRegex(TypeError, "keyword"):

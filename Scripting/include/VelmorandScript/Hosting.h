@@ -151,6 +151,11 @@ private:
     const IScriptCall* m_pushed;
 };
 
+/// A warning's text as hosts show it: "calling <function>: <text>" while a call is in progress
+/// on `context` (native code warns from within the call it serves), `text` alone otherwise.
+VELMORAND_API std::wstring NameCallOfWarning(const IScriptContext& context,
+                                             const std::wstring& text);
+
 // --- Building the arguments ------------------------------------------------------------------
 
 /// The values a script passed to a call, as its host reads them. Indexes count from 0.

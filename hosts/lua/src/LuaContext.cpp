@@ -1,5 +1,7 @@
 #include <VelmorandScript/Lua/LuaHost.h>
 
+#include <VelmorandScript/Hosting.h>
+
 #include "ClassTables.h"
 #include "HostState.h"
 #include "Library.h"
@@ -283,10 +285,7 @@ std::wstring LuaContext::LocateWarning(const std::wstring& text) const {
     if (state != nullptr && m_state->IsOwnThread()) {
         located = ScriptPosition(state);
     }
-    if (const boost::shared_ptr<IScriptCall> call = GetScriptCall()) {
-        located += L"calling " + call->GetCalledFunctionName() + L": ";
-    }
-    return located + text;
+    return located + Hosting::NameCallOfWarning(*this, text);
 }
 
 bool LuaContext::NotifyScript(const std::wstring& text, EventType type) {

@@ -5,11 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-dependencies.sh libbenchmark-dev librttr-dev liblua5.4-dev python3
+tools/install-dependencies.sh libbenchmark-dev librttr-dev pybind11-dev
 
 build=build/bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORAND_BUILD_BENCHMARKS=ON \
-    -DVELMORAND_BUILD_LUA=ON >/dev/null
+    -DVELMORAND_BUILD_LUA=ON -DVELMORAND_BUILD_PYTHON=ON >/dev/null
 cmake --build "$build" -j 2 --target velmorand_benchmarks
 
 results="$build/bench/results"

@@ -2,13 +2,14 @@
 # Installs the Debian packages the build needs, where they are missing.
 #   install-dependencies.sh [--checks] [PACKAGE]...
 # --checks adds what the test command's extra checks use (valgrind, doxygen, clang for the fuzz
-# targets, the packaging tools); further arguments are installed too.
+# targets, the packaging tools, mypy for the Python stubs); further arguments are installed too.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libboost-dev libgtest-dev liblua5.4-dev)
+packages=(cmake g++ make pkg-config libboost-dev libgtest-dev liblua5.4-dev
+    python3 libpython3.11-dev python3-pytest)
 if [[ ${1:-} == --checks ]]; then
     shift
-    packages+=(valgrind doxygen clang-14 libclang-rt-14-dev dpkg-dev file python3)
+    packages+=(valgrind doxygen clang-14 libclang-rt-14-dev dpkg-dev file mypy)
 fi
 packages+=("$@")
 missing=()

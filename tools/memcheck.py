@@ -41,7 +41,8 @@ def programs_of(build: Path, exclude: str | None):
 
     A test program runs once with all its tests. A test that a driver runs (cmake -P running a
     Lua script in velmorand-lua) runs as its own entry, named after the test, with valgrind
-    following the driver into the program it starts.
+    following the driver into the program it starts; so does a test that python3 runs (the
+    Python host's suites), under valgrind as it is.
     """
     listing = subprocess.run(
         ["ctest", "--test-dir", str(build), "--show-only=json-v1"],
@@ -51,7 +52,8 @@ def programs_of(build: Path, exclude: str | None):
         command = test["command"]
         executable = command[0]
         driven = Path(executable).name == "cmake"
-        name = test["name"] if driven else Path(executable).name
+        interpreted = Path(executable).name.startswith("python")
+        name = test["name"] if driven or interpreted else Path(executable).name
         if name in programs or (exclude and re.search(exclude, executable)):
             continue
         properties = {p["name"]: p["value"] for p in test.get("properties", [])}
@@ -59,8 +61,13 @@ def programs_of(build: Path, exclude: str | None):
         for setting in properties.get("ENVIRONMENT", []):
             variable, _, value = setting.partition("=")
             environment[variable] = value
-        command = (["--trace-children=yes"] + command) if driven else (
-            [executable] + TEST_FILTERS.get(name, []))
+        if interpreted:
+            # Python's own allocator hides our blocks from valgrind; plain malloc shows them.
+            environment["PYTHONMALLOC"] = "malloc"
+        elif driven:
+            command = ["--trace-children=yes"] + command
+        else:
+            command = [executable] + TEST_FILTERS.get(name, [])
         programs[name] = (command, properties.get("WORKING_DIRECTORY", str(build)), environment)
     return programs
 

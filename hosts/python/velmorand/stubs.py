@@ -26,10 +26,36 @@ _PACKAGE_FUNCTIONS = {
     "load_module": "def load_module(file: str | os.PathLike[str]) -> None: ...",
     "check": "def check() -> None: ...",
     "get_class": "def get_class(name: str) -> type[_typing.Any]: ...",
-    "classes": "def classes() -> list[_typing.Any]: ...",
+    "classes": "def classes() -> _typing.Sequence[VelmorandScript.Class]: ...",
     "style_name": "def style_name(style: int) -> str: ...",
     "module_directories": "def module_directories() -> list[str]: ...",
     "find_module": "def find_module(file: str | os.PathLike[str]) -> str: ...",
+}
+
+# The collections native code hands back: the sequence and mapping protocols over the native
+# array or hash.
+_PACKAGE_CLASSES = {
+    "Array": [
+        "class Array(_typing.Sequence[_typing.Any]):",
+        "    def __len__(self) -> int: ...",
+        "    @_typing.overload",
+        "    def __getitem__(self, index: int) -> _typing.Any: ...",
+        "    @_typing.overload",
+        "    def __getitem__(self, index: slice) -> list[_typing.Any]: ...",
+        "    def __setitem__(self, index: int, item: _typing.Any) -> None: ...",
+        "    def __delitem__(self, index: int) -> None: ...",
+        "    def append(self, item: _typing.Any) -> None: ...",
+        "    def insert(self, index: int, item: _typing.Any) -> None: ...",
+        "    def clear(self) -> None: ...",
+    ],
+    "Hash": [
+        "class Hash(_typing.Mapping[str, _typing.Any]):",
+        "    def __len__(self) -> int: ...",
+        "    def __getitem__(self, key: str) -> _typing.Any: ...",
+        "    def __iter__(self) -> _typing.Iterator[str]: ...",
+        "    def __setitem__(self, key: str, value: _typing.Any) -> None: ...",
+        "    def __delitem__(self, key: str) -> None: ...",
+    ],
 }
 
 _HEADER = ("# Written by `python3 -m velmorand stubs` from the registered classes; write it again\n"
@@ -59,10 +85,17 @@ class _Writer:
         self.imports: "set[str]" = set()
         self.lines: "list[str]" = []
 
-    def type_of(self, entry: Description) -> str:
+    def type_of(self, entry: Description, result: bool = False) -> str:
         """The annotation of a described type: classes by name (qualified when they live in
-        another namespace), the rest as PythonTypeName names them."""
+        another namespace), arrays and hashes native code gives back (`result`) as
+        velmorand.Array and velmorand.Hash, the rest as PythonTypeName names them."""
         name = entry["type"]
+        collection = {"list": "Array", "dict": "Hash"}.get(name)
+        if result and collection and hasattr(velmorand, collection):
+            if self.namespace:
+                self.imports.add("velmorand")
+                return "velmorand." + collection
+            return collection
         script_class = entry.get("class")
         if script_class and script_class.split("::")[-1] == name:
             parts = script_class.split("::")
@@ -75,7 +108,7 @@ class _Writer:
         return re.sub(r"\b(Any|Callable|Sequence)\b", r"_typing.\1", name)
 
     def results(self, function: Description) -> str:
-        types = [self.type_of(result) for result in function["results"]]
+        types = [self.type_of(result, True) for result in function["results"]]
         if not types:
             return "None"
         return types[0] if len(types) == 1 else "tuple[" + ", ".join(types) + "]"
@@ -145,7 +178,7 @@ class _Writer:
             if not _identifier(member["name"]) or member["name"] in written:
                 continue
             written.add(member["name"])
-            annotation = self.type_of(member)
+            annotation = self.type_of(member, member["readable"])
             if member["readable"] and not member["writable"]:
                 self.lines += ["    @property", f"    def {member['name']}(self) -> {annotation}:",
                                "        " + (repr(member["deprecated"]) if member["deprecated"]
@@ -174,6 +207,8 @@ def _package_lines() -> "list[str]":
         value = getattr(velmorand, name)
         if name in _PACKAGE_FUNCTIONS:
             lines.append(_PACKAGE_FUNCTIONS[name])
+        elif name in _PACKAGE_CLASSES:
+            lines += _PACKAGE_CLASSES[name]
         elif isinstance(value, type) and issubclass(value, BaseException):
             base = value.__bases__[0]
             base_name = base.__name__ if base.__module__ == "builtins" else base.__qualname__

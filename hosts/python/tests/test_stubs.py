@@ -4,6 +4,7 @@ import ast
 import importlib.util
 import keyword
 import os
+import pathlib
 import subprocess
 import sys
 
@@ -65,7 +66,7 @@ def test_every_class_member_and_argument_of_the_registry_is_in_the_stubs(stubs):
 
 
 @pytest.mark.skipif(importlib.util.find_spec("mypy") is None, reason="mypy is not installed")
-def test_mypy_accepts_right_uses_and_finds_wrong_ones(stubs, tmp_path):
+def test_mypy_accepts_right_uses_and_the_tour_and_finds_wrong_uses(stubs, tmp_path):
     (tmp_path / "uses.py").write_text(
         "import velmorand\nfrom velmorand.Shapes import Canvas, Circle, Rectangle\n"
         "velmorand.load_module('libVelmorandShapes.so')\n"
@@ -74,11 +75,13 @@ def test_mypy_accepts_right_uses_and_finds_wrong_ones(stubs, tmp_path):
         "unit: Circle = velmorand.Shapes.Circle.Unit()\n"
         "wrong = Circle('two')\nwheel.Area = 1.0\nwheel.Spin()\ncount: str = canvas.Count\n"
         "wheel.Move(1)\n")
+    tour = pathlib.Path(__file__).parents[3] / "examples" / "shapes.py"
     result = subprocess.run(
         [sys.executable, "-m", "mypy", "--strict", "--cache-dir", str(tmp_path / "cache"),
-         str(tmp_path / "uses.py")],
+         str(tmp_path / "uses.py"), str(tour)],
         env=dict(os.environ, MYPYPATH=str(stubs)), capture_output=True, text=True)
-    errors = [line.split(": error: ")[0].rsplit(":", 1)[1]
+    errors = [os.path.basename(line.split(": error: ")[0])
               for line in result.stdout.splitlines() if ": error: " in line]
-    # Exactly the five wrong lines at the end, and nothing before them.
-    assert errors == ["11", "12", "13", "14", "15"], result.stdout
+    # Exactly the five wrong lines at the end, and nothing before them nor in the tour.
+    assert errors == ["uses.py:11", "uses.py:12", "uses.py:13", "uses.py:14", "uses.py:15"], \
+        result.stdout

@@ -17,13 +17,8 @@ namespace {
 PyObject* scriptErrorType = nullptr;
 PyObject* warningType = nullptr;
 PyObject* abortType = nullptr;
-/// One context per thread: each Python thread's native calls are runs of their own, with their
-/// own call frames, cancels and aborts (a callback may let other threads run in between).
 boost::shared_ptr<PythonContext>& ContextHolder() {
-    thread_local boost::shared_ptr<PythonContext> context;
-    if (!context) {
-        context = boost::make_shared<PythonContext>();
-    }
+    static boost::shared_ptr<PythonContext> context;
     return context;
 }
 /// Whether modules were loaded since the classes were last checked.
@@ -124,6 +119,7 @@ PyMethodDef moduleFunctions[] = {
      "classes()\n--\n\nEvery registered class (velmorand.Class objects), by script name."},
     {"style_name", &StyleNameFunction, METH_O,
      "style_name(style)\n--\n\nThe names of the flags of a function style."},
+    {"_set_typed_calls", &SetTypedCallsFunction, METH_O, nullptr},
     {"_class_names", &ClassNamesFunction, METH_NOARGS, "The script names of the visible classes."},
     {"_describe", &DescribeFunction, METH_NOARGS, "The visible classes as lists and dicts."},
     {nullptr, nullptr, 0, nullptr}};
@@ -144,7 +140,9 @@ PyObject* InitModule() {
         Hosting::RegisterWrapperRoutines();
         Hosting::RegisterPassThrough(DataType(typeid(PythonReference)));
         Hosting::RegisterHostClasses(L"VelmorandScript::Python");
-        ContextHolder();
+        if (!ContextHolder()) {
+            ContextHolder() = boost::make_shared<PythonContext>();
+        }
     } catch (...) {
         return RaiseCaughtException();
     }
@@ -162,11 +160,9 @@ PyObject* InitModule() {
         return nullptr;
     }
     // Warnings of native code; `python3 -W error` turns them into exceptions.
-    warningType =
-        PyErr_NewExceptionWithDoc("velmorand.VelmorandWarning",
-                                  "A warning of native code (a lossy conversion, a deprecated "
-                                  "function).",
-                                  PyExc_UserWarning, nullptr);
+    warningType = PyErr_NewExceptionWithDoc(
+        "velmorand.VelmorandWarning", "A warning of native code (a lossy conversion, a deprecated "
+        "function).", PyExc_UserWarning, nullptr);
     // Not an Exception: `except Exception` does not stop an abort.
     abortType = PyErr_NewExceptionWithDoc("velmorand.ScriptAbort",
                                           "The run was aborted; it ends the outermost native call.",

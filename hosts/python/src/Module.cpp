@@ -17,8 +17,13 @@ namespace {
 PyObject* scriptErrorType = nullptr;
 PyObject* warningType = nullptr;
 PyObject* abortType = nullptr;
+/// One context per thread: each Python thread's native calls are runs of their own, with their
+/// own call frames, cancels and aborts (a callback may let other threads run in between).
 boost::shared_ptr<PythonContext>& ContextHolder() {
-    static boost::shared_ptr<PythonContext> context;
+    thread_local boost::shared_ptr<PythonContext> context;
+    if (!context) {
+        context = boost::make_shared<PythonContext>();
+    }
     return context;
 }
 /// Whether modules were loaded since the classes were last checked.
@@ -140,9 +145,7 @@ PyObject* InitModule() {
         Hosting::RegisterWrapperRoutines();
         Hosting::RegisterPassThrough(DataType(typeid(PythonReference)));
         Hosting::RegisterHostClasses(L"VelmorandScript::Python");
-        if (!ContextHolder()) {
-            ContextHolder() = boost::make_shared<PythonContext>();
-        }
+        ContextHolder();
     } catch (...) {
         return RaiseCaughtException();
     }
@@ -160,9 +163,11 @@ PyObject* InitModule() {
         return nullptr;
     }
     // Warnings of native code; `python3 -W error` turns them into exceptions.
-    warningType = PyErr_NewExceptionWithDoc(
-        "velmorand.VelmorandWarning", "A warning of native code (a lossy conversion, a deprecated "
-        "function).", PyExc_UserWarning, nullptr);
+    warningType =
+        PyErr_NewExceptionWithDoc("velmorand.VelmorandWarning",
+                                  "A warning of native code (a lossy conversion, a deprecated "
+                                  "function).",
+                                  PyExc_UserWarning, nullptr);
     // Not an Exception: `except Exception` does not stop an abort.
     abortType = PyErr_NewExceptionWithDoc("velmorand.ScriptAbort",
                                           "The run was aborted; it ends the outermost native call.",

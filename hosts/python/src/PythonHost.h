@@ -41,10 +41,10 @@ private:
 /// Why the running native call is to end; neither reason may be caught by native code.
 enum class Termination { None, Abort, Cancel };
 
-/// The one context of the interpreter (Context.cpp). Python code reaches native code only
-/// through calls, so the context is the process's; its frames are pushed around each call. A
-/// run is the outermost native call a Python caller made, with every callback and nested call
-/// within it: an abort or a cancel ends the run.
+/// The context of one thread (Context.cpp; GetContext): its frames are pushed around each call
+/// from Python into native code, and callbacks go back to Python on that thread. A run is the
+/// outermost native call a Python caller made, with every callback and nested call within it:
+/// an abort or a cancel ends the run.
 class PythonContext : public ScriptContext {
 public:
     PythonContext();
@@ -154,7 +154,7 @@ inline const wchar_t* TextOrEmpty(const wchar_t* text) {
     return text != nullptr ? text : L"";
 }
 
-/// The host's context, made at import.
+/// The calling thread's context, made on its first use.
 const boost::shared_ptr<PythonContext>& GetContext();
 
 /// velmorand.ScriptError (a borrowed reference).

@@ -123,6 +123,23 @@ PAIRS = [
      "entry, wraps its object with Class::CreateWrapper of a prebuilt class and holds the "
      "wrapper in a userdata whose __gc releases it (Floor.Circle.new(1) in the same loop)",
      "as in 8f"),
+    ("10a Python c.Add ours / pybind11",
+     "BM_PythonOursAdd", "BM_PythonPybindAdd", 1.0,
+     "one c.Add(i, 2) of a Python loop (for i in range(1000000) in a function compiled once), "
+     "through the velmorand extension, the method of a class described with ClassBuilder "
+     "(double Add(double, double) const)",
+     "one c.Add(i, 2) of the same loop, the same C++ class bound with pybind11 (class_::def)"),
+    ("10b Python c.Add ours / METH_FASTCALL",
+     "BM_PythonOursAdd", "BM_PythonFastcallAdd", 1.5,
+     "as in 10a",
+     "one c.Add(i, 2) of the same loop, a METH_FASTCALL method of a minimal type that checks "
+     "its argument count, reads both with PyFloat_AsDouble (error checked) and returns "
+     "PyFloat_FromDouble of the sum"),
+    ("10c Python c.Radius ours / pybind11",
+     "BM_PythonOursRead", "BM_PythonPybindRead", None,
+     "one c.Radius of a Python loop, through the velmorand extension, the read-only property "
+     "described with ClassBuilder",
+     "one c.Radius of the same loop, def_property_readonly of pybind11"),
     ("9a FindFunction 1,000 / 10 functions",
      "BM_FindFunctionScaling/1000", "BM_FindFunctionScaling/10", 1.3,
      "FindFunction of the middle function of a class of 1,000 functions, no base",
@@ -159,6 +176,9 @@ COUNTER_GOALS = [
     ("allocations per builder obj:Add from Lua", "BM_LuaBuilderAdd", "allocs_per_call", 1e-4),
     ("allocations per builder obj.Radius from Lua", "BM_LuaBuilderRead", "allocs_per_call", 1e-4),
     ("allocations per builder Calc.Twice from Lua", "BM_LuaBuilderStatic", "allocs_per_call",
+     1e-4),
+    ("allocations per builder c.Add from Python", "BM_PythonOursAdd", "allocs_per_call", 1e-4),
+    ("allocations per builder c.Radius from Python", "BM_PythonOursRead", "allocs_per_call",
      1e-4),
 ]
 
@@ -228,13 +248,14 @@ def main(arguments):
 
 
 def print_legend():
-    """What each side of each pair does in one iteration (one call for the Lua pairs)."""
+    """What each side of each pair does in one iteration (one call for the Lua and Python
+    pairs)."""
     print("What one iteration does (ours / baseline):")
     for label, _, _, _, ours, baseline in PAIRS:
         pair = label.split()[0]
         for side, text in (("ours:", ours), ("baseline:", baseline)):
-            print(textwrap.fill(text, width=100, initial_indent=f"{pair:<3} {side:<10} ",
-                                subsequent_indent=" " * 15))
+            print(textwrap.fill(text, width=100, initial_indent=f"{pair:<4} {side:<10} ",
+                                subsequent_indent=" " * 16))
 
 
 def print_table(rows):

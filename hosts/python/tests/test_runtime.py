@@ -41,7 +41,6 @@ def board(count=3):
     (lambda: Script.Append((1,), 2), "A Python tuple cannot be changed; pass a list."),
     (lambda: board().ForEach(42), "The callback is not a function the script can call."),
     (lambda: Script.Call("no_such_function", 1), "No script function named no_such_function."),
-    (lambda: Circle(1).Rotate(), "The API Shapes::Circle::Rotate has been deprecated and removed"),
     (lambda: board().ForEach(lambda s, i: object()), "A Python object has no native form."),
 ])
 def test_errors_carry_the_library_texts_and_argument_positions(call, text):

@@ -11,7 +11,12 @@
 #include <boost/make_shared.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <new>
+#include <thread>
+
+#include <signal.h>
+#include <unistd.h>
 
 namespace VelmorandScript {
 namespace Python {
@@ -417,6 +422,52 @@ bool PythonContext::InvokeScriptFunction(const Value& function, const std::vecto
     }
     Py_DECREF(result);
     return true;
+}
+
+// --- Test hooks: what native code does on threads of its own ----------------------------------
+
+PyObject* ReleaseElsewhereFunction(PyObject*, PyObject* object) {
+    try {
+        auto reference = boost::make_shared<PythonReference>(object);
+        // Waited for with the GIL held: a release that took the GIL would never end.
+        std::thread releaser([held = std::move(reference)]() mutable { held.reset(); });
+        releaser.join();
+    } catch (...) {
+        return RaiseCaughtException();
+    }
+    Py_RETURN_NONE;
+}
+
+PyObject* WaitForCancelFunction(PyObject*, PyObject* how) {
+    const bool bySignal =
+        PyUnicode_Check(how) && PyUnicode_CompareWithASCIIString(how, "signal") == 0;
+    PythonContext& context = *GetContext();
+    try {
+        bool canceled = false;
+        {
+            PythonContext::CallScope scope(context);
+            // Ctrl-C or a cancel of another thread while native code runs and polls.
+            std::thread requester([&context, bySignal] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                if (bySignal) {
+                    kill(getpid(), SIGINT);
+                } else {
+                    context.CancelScript();
+                }
+            });
+            for (int i = 0; i < 5000 && !canceled; ++i) {
+                canceled = context.IsCancelRequested();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            requester.join();
+        }
+        if (canceled) {
+            throw ScriptCancelException();
+        }
+    } catch (...) {
+        return RaiseCaughtException();
+    }
+    Py_RETURN_FALSE;
 }
 
 }  // namespace Python

@@ -126,6 +126,13 @@ void ReleaseReference(PyObject* object) noexcept;
 /// Releases the references that other threads released since; with the GIL.
 void ReleaseQueuedReferences() noexcept;
 
+/// Test hooks (Context.cpp): velmorand._release_elsewhere(object) releases a reference to the
+/// object on a thread of its own while the caller waits with the GIL; _wait_for_cancel(how)
+/// polls IsCancelRequested while another thread sends SIGINT ("signal") or calls CancelScript,
+/// and returns False when no cancel came within 5 seconds.
+PyObject* ReleaseElsewhereFunction(PyObject*, PyObject* object);
+PyObject* WaitForCancelFunction(PyObject*, PyObject* how);
+
 /// velmorand.VelmorandWarning and velmorand.ScriptAbort (borrowed references).
 PyObject* GetWarningType();
 PyObject* GetAbortType();

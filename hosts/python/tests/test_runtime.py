@@ -16,6 +16,7 @@ import weakref
 import pytest
 
 import velmorand
+from velmorand import _velmorand as native
 
 Canvas = velmorand.get_class("Shapes::Canvas")
 Circle = velmorand.get_class("Shapes::Circle")
@@ -284,6 +285,21 @@ def test_calls_leave_reference_counts_and_release_what_native_code_kept():
     del holder
     gc.collect()
     assert gone() is None
+
+
+@pytest.mark.parametrize("how, text", [("signal", ""), ("cancel", "The script was canceled.")])
+def test_native_code_that_polls_sees_ctrl_c_and_cancels_of_other_threads(how, text):
+    with pytest.raises(KeyboardInterrupt) as raised:
+        native._wait_for_cancel(how)
+    assert str(raised.value) == text and Script.Echo(1) == 1
+
+
+def test_values_released_on_other_threads_are_released_without_the_gil():
+    kept = object()
+    before = sys.getrefcount(kept)
+    native._release_elsewhere(kept)  # no deadlock, though this thread holds the GIL meanwhile
+    Script.Echo(1)  # released at the latest by the next native call
+    assert sys.getrefcount(kept) == before
 
 
 def test_threads_run_calls_of_their_own():

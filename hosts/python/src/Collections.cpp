@@ -840,6 +840,20 @@ PyObject* CollectionToPython(IObject& wrapper) {
     return nullptr;
 }
 
+PyObject* HashOfDictFunction(PyObject*, PyObject* dict) {
+    if (!PyDict_Check(dict)) {
+        PyErr_SetString(PyExc_TypeError, "_hash_of expects a dict");
+        return nullptr;
+    }
+    try {
+        const auto wrapper =
+            boost::make_shared<PythonHashWrapper>(boost::make_shared<PythonDict>(dict));
+        return NewCollection(hashType, *wrapper, nullptr, wrapper.get());
+    } catch (...) {
+        return RaiseCaughtException();
+    }
+}
+
 bool InitCollectionTypes(PyObject* module) {
     if (arrayType == nullptr) {
         arrayType = PyType_FromSpec(&arrayLayout);

@@ -126,6 +126,7 @@ PyMethodDef moduleFunctions[] = {
      "style_name(style)\n--\n\nThe names of the flags of a function style."},
     {"_release_elsewhere", &ReleaseElsewhereFunction, METH_O, nullptr},
     {"_wait_for_cancel", &WaitForCancelFunction, METH_O, nullptr},
+    {"_hash_of", &HashOfDictFunction, METH_O, nullptr},
     {"_set_typed_calls", &SetTypedCallsFunction, METH_O, nullptr},
     {"_class_names", &ClassNamesFunction, METH_NOARGS, "The script names of the visible classes."},
     {"_describe", &DescribeFunction, METH_NOARGS, "The visible classes as lists and dicts."},

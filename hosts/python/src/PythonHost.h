@@ -132,6 +132,9 @@ void ReleaseQueuedReferences() noexcept;
 /// and returns False when no cancel came within 5 seconds.
 PyObject* ReleaseElsewhereFunction(PyObject*, PyObject* object);
 PyObject* WaitForCancelFunction(PyObject*, PyObject* how);
+/// Test hook (Collections.cpp): velmorand._hash_of(dict), a velmorand.Hash over the dict's hash,
+/// as a native hash reaches Python.
+PyObject* HashOfDictFunction(PyObject*, PyObject* dict);
 
 /// velmorand.VelmorandWarning and velmorand.ScriptAbort (borrowed references).
 PyObject* GetWarningType();

@@ -239,6 +239,25 @@ def test_native_arrays_are_sequences():
     assert velmorand.style_name(1) == "static"
 
 
+def test_native_hashes_are_mappings():
+    entries = {"b": 1, "a": [2], 3: "unseen", "": None}
+    table = native._hash_of(entries)  # as a native hash reaches Python
+    assert type(table) is velmorand.Hash and repr(table) == "velmorand.Hash({'b': 1, 'a': [2], " \
+        "'': None})"
+    assert (len(table), table["b"], "a" in table, 3 in table, list(table)) == (3, 1, True, False,
+                                                                              ["b", "a", ""])
+    assert (table.keys(), table.values(), table.get("zz", 7)) == (["b", "a", ""], [1, [2], None], 7)
+    assert table.items()[0] == ("b", 1) and table == {"b": 1, "a": [2], "": None} != {}
+    table["c"] = 3
+    del table["b"]
+    assert entries == {"a": [2], 3: "unseen", "": None, "c": 3}
+    for failing, error in [(lambda: table["zz"], KeyError), (lambda: table.pop("a"), AttributeError),
+                           (lambda: hash(table), TypeError)]:
+        with pytest.raises(error):
+            failing()
+    assert Script.Keys(table) == ["", "a", "c"] and Script.Echo(table) is entries
+
+
 def test_lists_tuples_and_dicts_are_native_arrays_and_hashes_in_place():
     assert Script.Sum([1, 2.5, 3]) == 6.5 and Script.Sum((1, 2)) == 3.0
     canvas, listing = Canvas(), ["x"]

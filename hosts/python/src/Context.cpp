@@ -190,7 +190,8 @@ PythonReference::~PythonReference() {
 struct PythonContext::State {
     /// Set by CancelScript, on any thread.
     std::atomic<bool> cancelRequested{false};
-    Termination termination = Termination::None;
+    /// Read by IsCancelRequested, which native code may ask on any thread.
+    std::atomic<Termination> termination{Termination::None};
     std::wstring message;
     /// The Python exception that asked for the termination, if one did.
     FetchedException exception;

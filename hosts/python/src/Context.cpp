@@ -276,15 +276,16 @@ void PythonContext::RaiseTermination() {
 
 namespace {
 
-/// Throws for the Python exception set: a KeyboardInterrupt cancels the run and a
-/// velmorand.ScriptAbort aborts it (both raised again when the run has unwound to Python);
-/// any other passes through native code as it is.
+/// Throws for the Python exception set. What `except Exception` does not catch ends the run,
+/// so that native code cannot swallow it either: a KeyboardInterrupt cancels it, any other
+/// (velmorand.ScriptAbort, SystemExit) aborts it; the exception is raised again when the run has
+/// unwound to Python. Any other exception passes through native code as it is.
 [[noreturn]] void ThrowPythonFailure(const PythonContext& context) {
     if (PyErr_ExceptionMatches(PyExc_KeyboardInterrupt)) {
         context.Terminate(Termination::Cancel, true, std::wstring());
         context.ThrowTermination();
     }
-    if (PyErr_ExceptionMatches(GetAbortType())) {
+    if (!PyErr_ExceptionMatches(PyExc_Exception)) {
         context.Terminate(Termination::Abort, true, std::wstring());
         context.ThrowTermination();
     }

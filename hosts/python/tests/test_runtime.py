@@ -169,7 +169,8 @@ def test_an_exception_raised_in_a_callback_reaches_the_caller_unchanged(where):
 
 
 @pytest.mark.parametrize("how", ["Cancel()", "Cancel() swallowed", "raise KeyboardInterrupt",
-                                 "SIGINT", "interrupt_main", "ScriptAbort", "aborting hook"])
+                                 "SIGINT", "interrupt_main", "ScriptAbort", "aborting hook",
+                                 "sys.exit"])
 @pytest.mark.parametrize("loop", ["ForEach", "Select"])
 def test_cancel_and_abort_end_a_long_native_loop(how, loop, monkeypatch):
     canvas, visits, mine = board(200), [], KeyboardInterrupt("mine")
@@ -193,6 +194,8 @@ def test_cancel_and_abort_end_a_long_native_loop(how, loop, monkeypatch):
                 _thread.interrupt_main()
             elif how == "ScriptAbort":
                 raise velmorand.ScriptAbort("stop here")
+            elif how == "sys.exit":
+                sys.exit("stop here")
             else:
                 Script.Warn("stop here")
             for _ in range(1000):  # a pending signal raises in here
@@ -204,8 +207,9 @@ def test_cancel_and_abort_end_a_long_native_loop(how, loop, monkeypatch):
                 raise  # swallowed, a cancel or abort of a native call ends the run all the same
         return True
 
-    aborts = how in ("ScriptAbort", "aborting hook")
-    expected = velmorand.ScriptAbort if aborts else KeyboardInterrupt
+    aborts = how in ("ScriptAbort", "aborting hook", "sys.exit")
+    expected = {"sys.exit": SystemExit}.get(how, velmorand.ScriptAbort if aborts else
+                                            KeyboardInterrupt)
     with warnings.catch_warnings(), pytest.raises(expected) as raised:
         warnings.simplefilter("always")
         getattr(canvas, loop)(callback)

@@ -80,6 +80,9 @@ CASES = [
         (7,), (2**31 - 1,), (2**31,), (-1,), (300,), (1.5,), (True,), ("3",), (None,)]],
     *[(lambda: Circle, "FromDiameter", args) for args in [
         (8,), (2.5,), (2**40,), ("8",), (False,), (None,), ()]],
+    # Deprecations are followed on every call: each call of the renamed Description warns.
+    *[(lambda: Circle(1), name, args) for name, args in [
+        ("Description", ()), ("Description", ()), ("Rotate", ()), ("Resize", (2,))]],
 ]
 SETS = [("Radius", value) for value in (2, 2.5, 2**40, True, "x", None)] + \
        [("Name", value) for value in ("n\u00e4me \U0001F600", 1, None, True)]
@@ -109,5 +112,6 @@ def test_typed_and_general_calls_give_the_same_outcomes():
     finally:
         _native._set_typed_calls(True)
     assert typed_calls > len(CASES) // 2  # the typed way was taken
+    assert all(outcome[2][2] for outcome in typed if outcome[0] == "Description")
     for typed_outcome, general_outcome in zip(typed, general):
         assert typed_outcome == general_outcome

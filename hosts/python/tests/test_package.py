@@ -2,6 +2,8 @@
 
 import importlib
 import os
+import subprocess
+import sys
 
 import pytest
 
@@ -42,3 +44,12 @@ def test_a_bare_file_name_is_searched_for_and_a_path_is_taken_as_it_is(shapes_mo
     with pytest.raises(velmorand.ScriptError, match="libNoSuchModule.so"):
         velmorand.load_module("libNoSuchModule.so")
     velmorand.load_module(found)  # again: nothing is registered twice
+
+
+def test_the_stubs_command_reports_what_it_cannot_load(tmp_path):
+    result = subprocess.run([sys.executable, "-m", "velmorand", "stubs", "libNoSuchModule.so",
+                             "-o", str(tmp_path)], capture_output=True, text=True)
+    assert result.returncode == 1 and not (tmp_path / "velmorand").exists()
+    assert result.stderr.startswith("velmorand stubs: ") and "libNoSuchModule.so" in result.stderr
+    usage = subprocess.run([sys.executable, "-m", "velmorand"], capture_output=True, text=True)
+    assert usage.returncode == 2 and "stubs" in usage.stderr

@@ -32,10 +32,11 @@ def module_directories() -> "list[str]":
     return [_os.path.normpath(_os.path.join(here, directory)) for directory in _MODULE_DIRECTORIES]
 
 
-def find_module(file: str) -> str:
+def find_module(file: "str | _os.PathLike[str]") -> str:
     """The path load_module loads for `file`: a path with a slash as it is; a bare file name
     from the first of module_directories() that has it, else the bare name, which the system's
     library search resolves."""
+    file = _os.fspath(file)
     if "/" in file:
         return file
     for directory in module_directories():
@@ -45,9 +46,9 @@ def find_module(file: str) -> str:
     return file
 
 
-def load_module(file: str) -> None:
+def load_module(file: "str | _os.PathLike[str]") -> None:
     """Loads the application module `file` (see find_module) and registers its classes."""
-    _velmorand.load_module(find_module(_os.fspath(file)))
+    _velmorand.load_module(find_module(file))
 
 
 # --- Namespaces ---------------------------------------------------------------------------------

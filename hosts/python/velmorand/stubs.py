@@ -226,9 +226,8 @@ def write_stubs(directory: str) -> "list[str]":
     """Writes the stubs of the registered classes under directory/velmorand; returns the files
     written."""
     velmorand.check()
-    classes = [described for described in velmorand._velmorand._describe()]
     namespaces: "dict[tuple[str, ...], list[Description]]" = {(): []}
-    for described in classes:
+    for described in velmorand._velmorand._describe():
         parts = tuple(described["name"].split("::"))[:-1]
         if not all(_identifier(part) for part in parts):
             continue  # reachable through velmorand.get_class only

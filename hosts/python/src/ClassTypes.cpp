@@ -123,8 +123,13 @@ std::map<const Class*, TypeEntry>& TypesByClass() {
     static std::map<const Class*, TypeEntry> types;
     return types;
 }
-std::map<const PyTypeObject*, boost::shared_ptr<Class>>& ClassesByType() {
-    static std::map<const PyTypeObject*, boost::shared_ptr<Class>> classes;
+/// What a type presents: its class, and the constructor that calling the type runs.
+struct TypeClass {
+    boost::shared_ptr<Class> scriptClass;
+    Member constructor;
+};
+std::map<const PyTypeObject*, std::unique_ptr<TypeClass>>& ClassesByType() {
+    static std::map<const PyTypeObject*, std::unique_ptr<TypeClass>> classes;
     return classes;
 }
 /// The type names and docs, which Python's heap types point into.
@@ -133,15 +138,21 @@ std::deque<std::string>& TypeTexts() {
     return texts;
 }
 
-/// The class a type (or the nearest of its bases) presents; empty for velmorand.Object.
-boost::shared_ptr<Class> ClassOfType(PyTypeObject* type) {
+/// What a type (or the nearest of its bases) presents; null for velmorand.Object.
+const TypeClass* FindTypeClass(PyTypeObject* type) {
     for (; type != nullptr; type = type->tp_base) {
         const auto found = ClassesByType().find(type);
         if (found != ClassesByType().end()) {
-            return found->second;
+            return found->second.get();
         }
     }
-    return boost::shared_ptr<Class>();
+    return nullptr;
+}
+
+/// The class a type (or the nearest of its bases) presents; empty for velmorand.Object.
+boost::shared_ptr<Class> ClassOfType(PyTypeObject* type) {
+    const TypeClass* presented = FindTypeClass(type);
+    return presented != nullptr ? presented->scriptClass : boost::shared_ptr<Class>();
 }
 
 /// The class a wrapper presents its value as: the standard wrapper's own, else the class of the
@@ -221,17 +232,14 @@ PyObject* ClassNew(PyTypeObject* type, PyObject* arguments, PyObject* keywords) 
         return nullptr;
     }
     try {
-        const boost::shared_ptr<Class> scriptClass = ClassOfType(type);
-        if (!scriptClass) {
+        const TypeClass* presented = FindTypeClass(type);
+        if (presented == nullptr) {
             PyErr_SetString(PyExc_TypeError, "velmorand.Object cannot be constructed");
             return nullptr;
         }
-        const std::wstring name = LastNamePart(scriptClass->GetScriptName());
-        const boost::shared_ptr<IObject> none;
-        const boost::shared_ptr<IFunction> constructor =
-            Hosting::FindScriptFunction(scriptClass, name, ConstructorStyle, none);
-        return CallFunction(scriptClass, name, ConstructorStyle, none, constructor,
-                            &PyTuple_GET_ITEM(arguments, 0), PyTuple_GET_SIZE(arguments));
+        return presented->constructor.Call(boost::shared_ptr<IObject>(),
+                                           &PyTuple_GET_ITEM(arguments, 0),
+                                           PyTuple_GET_SIZE(arguments));
     } catch (...) {
         return RaiseCaughtException();
     }
@@ -786,7 +794,11 @@ PyObject* GetClassType(const boost::shared_ptr<Class>& scriptClass) {
     if (type == nullptr) {
         throw PythonErrorPending();
     }
-    ClassesByType()[reinterpret_cast<PyTypeObject*>(type)] = scriptClass;
+    auto presented = std::make_unique<TypeClass>();
+    presented->scriptClass = scriptClass;
+    presented->constructor.Bind(scriptClass, LastNamePart(scriptClass->GetScriptName()),
+                                ConstructorStyle);
+    ClassesByType()[reinterpret_cast<PyTypeObject*>(type)] = std::move(presented);
     TypesByClass()[scriptClass.get()] = TypeEntry{scriptClass, type};
     AddMembers(type, scriptClass);
     return type;

@@ -80,6 +80,8 @@ CASES = [
         (7,), (2**31 - 1,), (2**31,), (-1,), (300,), (1.5,), (True,), ("3",), (None,)]],
     *[(lambda: Circle, "FromDiameter", args) for args in [
         (8,), (2.5,), (2**40,), ("8",), (False,), (None,), ()]],
+    *[(lambda: Circle, "__call__", args) for args in [
+        (2,), (2**31, "big"), ("2",), (None,), (), (1, "a", 2), (1, 2)]],
     # Deprecations are followed on every call: each call of the renamed Description warns.
     *[(lambda: Circle(1), name, args) for name, args in [
         ("Description", ()), ("Description", ()), ("Rotate", ()), ("Resize", (2,))]],

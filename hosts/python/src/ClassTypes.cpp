@@ -98,6 +98,8 @@ struct FunctionObject {
     PyObject* doc;
     PyObject* signature;
     Member member;
+    /// A method's static function of the same name, which a call without an instance runs.
+    Member staticMember;
 };
 
 /// A property: its getter and setter.
@@ -173,6 +175,12 @@ std::wstring LastNamePart(const wchar_t* scriptName) {
         name.erase(0, separator + 2);
     }
     return name;
+}
+
+/// A type's __name__: its tp_name after the module's dotted name.
+const char* TypeName(PyTypeObject* type) {
+    const char* dot = std::strrchr(type->tp_name, '.');
+    return dot != nullptr ? dot + 1 : type->tp_name;
 }
 
 PyObject* Checked(PyObject* object) {
@@ -263,14 +271,17 @@ PyObject* MethodVectorcall(PyObject* callable, PyObject* const* arguments, std::
         return nullptr;
     }
     const Py_ssize_t count = PyVectorcall_NARGS(flags);
-    if (count < 1 || PyObject_TypeCheck(arguments[0], method->owner) == 0) {
-        PyErr_Format(PyExc_TypeError, "%U of %s is called on a %s object; got %s", method->name,
-                     method->owner->tp_name, method->owner->tp_name,
-                     count < 1 ? "none" : Py_TYPE(arguments[0])->tp_name);
-        return nullptr;
-    }
     try {
-        return method->member.Call(AsInstance(arguments[0])->object, arguments + 1, count - 1);
+        if (count >= 1 && PyObject_TypeCheck(arguments[0], method->owner) != 0) {
+            return method->member.Call(AsInstance(arguments[0])->object, arguments + 1, count - 1);
+        }
+        if (method->staticMember.function) {
+            return method->staticMember.Call(boost::shared_ptr<IObject>(), arguments, count);
+        }
+        PyErr_Format(PyExc_TypeError, "%s.%U is a method: call it on a %s object (got %s)",
+                     TypeName(method->owner), method->name, TypeName(method->owner),
+                     count < 1 ? "no object" : TypeName(Py_TYPE(arguments[0])));
+        return nullptr;
     } catch (...) {
         return RaiseCaughtException();
     }
@@ -312,6 +323,7 @@ void FunctionDealloc(PyObject* self) {
     Py_XDECREF(function->doc);
     Py_XDECREF(function->signature);
     function->member.~Member();
+    function->staticMember.~Member();
     type->tp_free(self);
     Py_DECREF(type);
 }
@@ -334,10 +346,7 @@ PyObject* FunctionName(PyObject* self, void*) {
 }
 PyObject* FunctionQualifiedName(PyObject* self, void*) {
     auto* function = reinterpret_cast<FunctionObject*>(self);
-    // The type's __name__: its tp_name after the module's dotted name.
-    const char* typeName = std::strrchr(function->owner->tp_name, '.');
-    return PyUnicode_FromFormat(
-        "%s.%U", typeName != nullptr ? typeName + 1 : function->owner->tp_name, function->name);
+    return PyUnicode_FromFormat("%s.%U", TypeName(function->owner), function->name);
 }
 PyObject* FunctionDoc(PyObject* self, void*) {
     return NewReference(reinterpret_cast<FunctionObject*>(self)->doc);
@@ -658,6 +667,7 @@ PyObject* NewFunction(PyObject* kind, PyTypeObject* owner,
     PyObject* made = Checked(layout->tp_alloc(layout, 0));
     auto* function = reinterpret_cast<FunctionObject*>(made);
     new (&function->member) Member();
+    new (&function->staticMember) Member();
     function->vectorcall = kind == methodType ? &MethodVectorcall : &StaticVectorcall;
     function->owner = owner;
     function->member.Bind(scriptClass, name, styles);
@@ -738,7 +748,12 @@ void AddMembers(PyObject* type, const boost::shared_ptr<Class>& scriptClass) {
         if ((styles & (PropertyGetStyle | PropertySetStyle)) != 0) {
             SetMember(type, text, NewProperty(owner, scriptClass, name));
         } else if ((styles & MethodStyles) != 0) {
-            SetMember(type, text, NewFunction(methodType, owner, scriptClass, name, MethodStyles));
+            PyObject* method = NewFunction(methodType, owner, scriptClass, name, MethodStyles);
+            if ((styles & StaticStyle) != 0) {
+                reinterpret_cast<FunctionObject*>(method)->staticMember.Bind(scriptClass, name,
+                                                                             StaticStyle);
+            }
+            SetMember(type, text, method);
         } else if ((styles & StaticStyle) != 0) {
             SetMember(type, text, NewFunction(staticType, owner, scriptClass, name, StaticStyle));
         }

@@ -24,7 +24,8 @@ def test_members_are_descriptors_that_python_finds_and_lists():
     assert type(Circle.Move).__flags__ & (1 << 17)
     assert Circle.Move(wheel, 1, 2) is None and (wheel.X, wheel.Y) == (1.0, 2.0)
     assert wheel.FromDiameter(4).Radius == 2.0
-    with pytest.raises(TypeError, match="Move"):
+    with pytest.raises(TypeError, match=r"Move is a method: call it on a Shapes::Circle object "
+                                        r"\(got Shapes::Rectangle\)"):
         Circle.Move(Rectangle(1, 1), 1, 2)
     # No instance dictionary: a misspelt property fails.
     with pytest.raises(AttributeError, match="Shapes::Circle has no property named 'Radiuss'"):

@@ -28,6 +28,12 @@ package=$(realpath "$build"/velmorandscript_*.deb)
 trap '$sudo_cmd apt-get purge -y -qq velmorandscript >/dev/null 2>&1 || true' EXIT
 DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "$package"
 tests/consumer/check-install.sh --prefix /usr
+# Debian's python3 imports the package from /usr/lib/python3/dist-packages, away from the tree.
+(cd / && env -u PYTHONPATH /usr/bin/python3 -c "import velmorand
+velmorand.load_module('libVelmorandShapes.so')
+from velmorand.Shapes import Circle
+assert velmorand.__file__.startswith('/usr/lib/python3/'), velmorand.__file__
+assert Circle(2).Radius == 2")
 DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get purge -y -qq velmorandscript
 trap - EXIT
 ! dpkg-query -W -f='${Status}' velmorandscript 2>/dev/null | grep -q "ok installed" || {

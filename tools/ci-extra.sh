@@ -35,6 +35,9 @@ cmake --build "$build" --target docs
 step "installation into a prefix, consumer built with find_package and pkg-config"
 tests/consumer/check-install.sh --build "$build"
 
+step "the Python package installed into a prefix, imported from there"
+hosts/python/check-install.sh "$build"
+
 step "Debian package contents"
 rm -f "$build"/velmorandscript_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
@@ -43,7 +46,8 @@ dpkg-deb --info "$package"
 # File names only: every one under /usr, the headers and pkg-config files among them.
 contents=$(dpkg-deb --contents "$package" | awk '{print $6}')
 for pattern in '^\./usr/include/velmorandscript/VelmorandScript/VelmorandScript\.h$' \
-    '^\./usr/lib/(.*/)?pkgconfig/velmorandscript\.pc$' '^\./usr/lib/(.*/)?libVelmorandScript\.so\.1$'; do
+    '^\./usr/lib/(.*/)?pkgconfig/velmorandscript\.pc$' '^\./usr/lib/(.*/)?libVelmorandScript\.so\.1$' \
+    '^\./usr/lib/python3/dist-packages/velmorand/__init__\.py$'; do
     grep -qE "$pattern" <<<"$contents" || {
         echo "ci-extra: the package holds no file matching $pattern" >&2
         exit 1

@@ -543,11 +543,37 @@ PyObject* ArrayClearItems(PyObject* self, PyObject*) {
     Py_RETURN_NONE;
 }
 
+/// `name` of the list of the array's items, for what a sequence offers beyond indexing.
+template <const char* name>
+PyObject* ArrayListMethod(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
+    PyObject* list = nullptr;
+    try {
+        list = ArrayToList(self);
+    } catch (...) {
+        return RaiseCaughtException();
+    }
+    PyObject* method = PyObject_GetAttrString(list, name);
+    Py_DECREF(list);
+    if (method == nullptr) {
+        return nullptr;
+    }
+    PyObject* result =
+        PyObject_Vectorcall(method, arguments, static_cast<std::size_t>(count), nullptr);
+    Py_DECREF(method);
+    return result;
+}
+constexpr char indexName[] = "index";
+constexpr char countName[] = "count";
+
 PyMethodDef arrayMethods[] = {
     {"append", &ArrayAppend, METH_O, "append(item)\n--\n\nAdds the item at the end."},
     {"insert", reinterpret_cast<PyCFunction>(reinterpret_cast<void*>(&ArrayInsert)), METH_FASTCALL,
      "insert(index, item)\n--\n\nInserts the item before index."},
     {"clear", &ArrayClearItems, METH_NOARGS, "clear()\n--\n\nRemoves every item."},
+    {"index", reinterpret_cast<PyCFunction>(reinterpret_cast<void*>(&ArrayListMethod<indexName>)),
+     METH_FASTCALL, "index(value, start=0, stop=len)\n--\n\nThe first position of value."},
+    {"count", reinterpret_cast<PyCFunction>(reinterpret_cast<void*>(&ArrayListMethod<countName>)),
+     METH_FASTCALL, "count(value)\n--\n\nHow many items equal value."},
     {nullptr, nullptr, 0, nullptr}};
 
 /// The hash's keys, in the order it walks them: Count() keys from FirstKey (see PythonDict).

@@ -306,13 +306,8 @@ bool PythonContext::NotifyScript(const std::wstring& text, EventType type) {
     if (!PyGILState_Check()) {
         return false;
     }
-    std::wstring located = text;
-    if (type == WarningEvent) {
-        if (const boost::shared_ptr<IScriptCall> call = GetScriptCall()) {
-            located = L"calling " + call->GetCalledFunctionName() + L": " + text;
-        }
-    }
-    const std::string message = Common::ToUtf8(located);
+    const std::string message =
+        Common::ToUtf8(type == WarningEvent ? Hosting::NameCallOfWarning(*this, text) : text);
     // Level 1 is the Python code that made the native call.
     if (PyErr_WarnEx(GetWarningType(), message.c_str(), 1) != 0) {
         ThrowPythonFailure(*this);

@@ -3,6 +3,7 @@ arrays and hashes in both directions, threads. Mirrors tests/lua (callbacks, can
 arrays, tables, bad_calls, deprecations, error_values)."""
 
 import _thread
+import collections.abc
 import gc
 import functools
 import os
@@ -232,7 +233,9 @@ def test_native_arrays_are_sequences():
     numbers.insert(0, 0)
     del numbers[1]
     numbers[0], numbers[-1] = 10, 6.0
-    assert numbers == [10, 2, 3, 4, 6]
+    assert numbers == [10, 2, 3, 4, 6] and (numbers.index(4), numbers.count(3)) == (3, 1)
+    assert isinstance(numbers, collections.abc.Sequence)
+    assert isinstance(native._hash_of({}), collections.abc.Mapping)
     for failing, error in [(lambda: numbers[5], IndexError), (lambda: hash(numbers), TypeError),
                            (lambda: numbers.append("seven"), velmorand.ScriptError)]:
         with pytest.raises(error):

@@ -8,6 +8,7 @@ The extension module velmorand._velmorand does the work; this package adds the s
 module given by its bare file name and the namespaces of the registered classes.
 """
 
+import collections.abc as _collections_abc
 import importlib as _importlib
 import importlib.abc as _importlib_abc
 import importlib.machinery as _machinery
@@ -18,8 +19,12 @@ import typing as _typing
 
 from . import _velmorand
 from ._locations import MODULE_DIRECTORIES as _MODULE_DIRECTORIES
-from ._velmorand import ScriptError, check, get_class
+from ._velmorand import Array, Hash, ScriptError, check, get_class
 from ._velmorand import *  # noqa: F401,F403 - whatever else the extension exports
+
+# Native arrays and hashes are what their stubs say they are.
+_collections_abc.Sequence.register(Array)
+_collections_abc.Mapping.register(Hash)
 
 __all__ = sorted({_name for _name in dir(_velmorand) if not _name.startswith("_")} |
                  {"load_module", "module_directories", "find_module"})

@@ -102,32 +102,6 @@ std::wstring ToWide(PyObject* text) {
 
 namespace {
 
-/// Owns a new reference.
-class PyRef {
-public:
-    explicit PyRef(PyObject* object = nullptr) : m_object(object) {}
-    ~PyRef() { Py_XDECREF(m_object); }
-    PyRef(PyRef&& other) noexcept : m_object(other.m_object) { other.m_object = nullptr; }
-    PyRef(const PyRef&) = delete;
-    PyRef& operator=(const PyRef&) = delete;
-    PyObject* Get() const { return m_object; }
-    PyObject* Release() {
-        PyObject* object = m_object;
-        m_object = nullptr;
-        return object;
-    }
-
-private:
-    PyObject* m_object;
-};
-
-PyObject* Checked(PyObject* object) {
-    if (object == nullptr) {
-        throw PythonErrorPending();
-    }
-    return object;
-}
-
 /// A Python int as native code takes it: long within the 32-bit range that scripts of every
 /// host share, else the nearest double.
 Value IntegerValue(PyObject* number) {

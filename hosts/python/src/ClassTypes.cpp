@@ -183,17 +183,6 @@ const char* TypeName(PyTypeObject* type) {
     return dot != nullptr ? dot + 1 : type->tp_name;
 }
 
-PyObject* Checked(PyObject* object) {
-    if (object == nullptr) {
-        throw PythonErrorPending();
-    }
-    return object;
-}
-
-PyObject* NewText(const std::string& text) {
-    return Checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-}
-
 // --- Instances -----------------------------------------------------------------------------
 
 PyObject* AllocateInstance(PyTypeObject* type) {
@@ -565,19 +554,6 @@ std::string DefaultLiteral(const Argument& argument) {
         PyErr_Clear();
     }
     return literal;
-}
-
-/// The note on a deprecated function: its kind and what replaces it. Empty for other functions.
-std::string DeprecationNote(const IFunction& function) {
-    const auto* deprecated = dynamic_cast<const DeprecatedFunction*>(&function);
-    if ((function.GetStyle() & DeprecatedStyle) == 0 || deprecated == nullptr) {
-        return std::string();
-    }
-    const std::string kind = Common::ToUtf8(TextOrEmpty(deprecated->GetDeprecationType()));
-    const std::string replacement =
-        Common::ToUtf8(TextOrEmpty(deprecated->GetDelegateFunctionNames()));
-    return "Deprecated" + (kind.empty() ? std::string() : " (" + kind + ")") +
-           (replacement.empty() ? std::string(".") : ": use " + replacement + " instead.");
 }
 
 /// What help() and inspect.signature read: the text signature ("($self, dx, dy, /)") and the

@@ -177,6 +177,43 @@ PyObject* RaiseCaughtException();
 /// Text of a Python str; throws PythonErrorPending for anything else.
 std::wstring ToWide(PyObject* text);
 
+/// Owns a new reference, released when the owner goes unless handed on with Release.
+class PyRef {
+public:
+    explicit PyRef(PyObject* object = nullptr) : m_object(object) {}
+    ~PyRef() { Py_XDECREF(m_object); }
+    PyRef(PyRef&& other) noexcept : m_object(other.m_object) { other.m_object = nullptr; }
+    PyRef(const PyRef&) = delete;
+    PyRef& operator=(const PyRef&) = delete;
+    PyObject* Get() const { return m_object; }
+    PyObject* Release() {
+        PyObject* object = m_object;
+        m_object = nullptr;
+        return object;
+    }
+
+private:
+    PyObject* m_object;
+};
+
+/// `object`, the new reference a Python call returned; throws PythonErrorPending for the null
+/// of a call that failed and set its exception.
+inline PyObject* Checked(PyObject* object) {
+    if (object == nullptr) {
+        throw PythonErrorPending();
+    }
+    return object;
+}
+
+/// A new str of the UTF-8 `text`. Throws PythonErrorPending.
+inline PyObject* NewText(const std::string& text) {
+    return Checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
+/// The note on a deprecated function for help texts and stubs: its kind and what replaces it;
+/// "" for other functions.
+std::string DeprecationNote(const IFunction& function);
+
 /// A new reference to the Python form of a native value: None for an empty value, else what its
 /// wrapper routine makes of it. Throws ScriptException (or PythonErrorPending).
 PyObject* ToPython(Value value);

@@ -62,5 +62,17 @@ std::string PythonTypeName(const Argument& argument) {
     return PythonTypeName(argument.GetScriptType(), isResult);
 }
 
+std::string DeprecationNote(const IFunction& function) {
+    const auto* deprecated = dynamic_cast<const DeprecatedFunction*>(&function);
+    if ((function.GetStyle() & DeprecatedStyle) == 0 || deprecated == nullptr) {
+        return std::string();
+    }
+    const std::string kind = Common::ToUtf8(TextOrEmpty(deprecated->GetDeprecationType()));
+    const std::string replacement =
+        Common::ToUtf8(TextOrEmpty(deprecated->GetDelegateFunctionNames()));
+    return "Deprecated" + (kind.empty() ? std::string() : " (" + kind + ")") +
+           (replacement.empty() ? std::string(".") : ": use " + replacement + " instead.");
+}
+
 }  // namespace Python
 }  // namespace VelmorandScript

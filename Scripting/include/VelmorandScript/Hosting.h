@@ -11,6 +11,7 @@
 #include <VelmorandScript/Context.h>
 #include <VelmorandScript/Errors.h>
 #include <VelmorandScript/Export.h>
+#include <VelmorandScript/Objects.h>
 #include <VelmorandScript/TypedCall.h>
 #include <VelmorandScript/Values.h>
 
@@ -308,10 +309,16 @@ public:
     bool IsCurrent() const { return m_function.GetTypedEntry() == &m_entry; }
     /// Whether a parameter takes a text: its call needs room for the decoded texts.
     bool TakesTexts() const { return m_takesTexts; }
-    /// Whether the object parameter `parameter` takes the value an object's wrapper presents:
-    /// only a value of exactly the parameter's type, which the descriptor way would not convert.
-    bool TakesObject(std::size_t parameter, const Value& presented) const {
-        return presented.GetType() == m_objectTypes[parameter];
+    /// The value the object parameter `parameter` takes from the wrapper `object` as it is:
+    /// what the standard wrapper presents, when it has exactly the parameter's type, which the
+    /// descriptor way would not convert. Null for another wrapper (it may present a new value
+    /// each time) or another type.
+    const Value* TakeObject(std::size_t parameter, const IObject& object) const {
+        if (typeid(object) != typeid(Object)) {
+            return nullptr;
+        }
+        const Value& presented = static_cast<const Object&>(object).GetScriptedObjectRef();
+        return presented.GetType() == m_objectTypes[parameter] ? &presented : nullptr;
     }
     /// How the result reaches the script: a number or boolean as it is only when the wrapper
     /// routine of its type passes it unchanged.

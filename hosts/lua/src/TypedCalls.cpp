@@ -31,16 +31,8 @@ bool ReadOtherTypedArgument(const TypedCallPlan& plan, lua_State* state, int ind
             if (object == nullptr) {
                 return false;
             }
-            const IObject& wrapper = **object;
-            if (typeid(wrapper) != typeid(Object)) {
-                return false;  // another wrapper may present a new value each time
-            }
-            const Value& presented = static_cast<const Object&>(wrapper).GetScriptedObjectRef();
-            if (!plan.TakesObject(parameter, presented)) {
-                return false;
-            }
-            argument.object = &presented;
-            return true;
+            argument.object = plan.TakeObject(parameter, **object);
+            return argument.object != nullptr;
         }
         default:
             return false;

@@ -6,6 +6,7 @@ it velmorand finds libVelmorandShapes.so where the package's build or install ke
 """
 
 import os
+import signal
 
 import pytest
 
@@ -15,6 +16,10 @@ SHAPES_MODULE = os.environ.get("VELMORAND_SHAPES_MODULE", "libVelmorandShapes.so
 
 velmorand.load_module(SHAPES_MODULE)
 velmorand.check()
+
+# Ctrl-C raises KeyboardInterrupt as in a terminal, also when the suite was started with SIGINT
+# ignored (as a background job), which Python would leave ignored.
+signal.signal(signal.SIGINT, signal.default_int_handler)
 
 
 @pytest.fixture(scope="session")

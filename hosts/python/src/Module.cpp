@@ -95,6 +95,22 @@ PyObject* ClassesFunction(PyObject*, PyObject*) {
     }
 }
 
+// velmorand.find_class(name): the listing of the class registered under the script name, or
+// None, as Lua's velmorand.class(name).
+PyObject* FindClassFunction(PyObject*, PyObject* name) {
+    if (!PyUnicode_Check(name)) {
+        PyErr_SetString(PyExc_TypeError, "find_class takes the class's script name as a str");
+        return nullptr;
+    }
+    try {
+        const boost::shared_ptr<Class> scriptClass =
+            ClassRegistry::GetInstance().FindClassByScriptName(ToWide(name));
+        return ToPython(scriptClass ? Value(scriptClass) : Value());
+    } catch (...) {
+        return RaiseCaughtException();
+    }
+}
+
 // velmorand.style_name(style): the names of a function style's flags.
 PyObject* StyleNameFunction(PyObject*, PyObject* style) {
     if (!PyLong_Check(style)) {
@@ -120,6 +136,9 @@ PyMethodDef moduleFunctions[] = {
      "check()\n--\n\nChecks the registered classes; raises ScriptError for what is wrong."},
     {"get_class", &GetClassFunction, METH_O,
      "get_class(name)\n--\n\nThe Python type of the script class named name."},
+    {"find_class", &FindClassFunction, METH_O,
+     "find_class(name)\n--\n\nThe listing of the class named name (its functions and their "
+     "arguments), or None."},
     {"classes", &ClassesFunction, METH_NOARGS,
      "classes()\n--\n\nEvery registered class (velmorand.Class objects), by script name."},
     {"style_name", &StyleNameFunction, METH_O,

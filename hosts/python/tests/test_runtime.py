@@ -245,6 +245,8 @@ def test_native_arrays_are_sequences():
     assert board(2).Names() == ["c1", "c2"] and board(2).Shapes()[1].Kind == "circle"
     classes = velmorand.classes()
     assert "Shapes::Circle" in [c.name for c in classes] and classes[0].functions()[0].name
+    circle = velmorand.find_class("Shapes::Circle")
+    assert circle.name == "Shapes::Circle" and velmorand.find_class("Shapes::Hexagon") is None
     assert velmorand.style_name(1) == "static"
 
 

@@ -27,6 +27,7 @@ _PACKAGE_FUNCTIONS = {
     "check": "def check() -> None: ...",
     "get_class": "def get_class(name: str) -> type[_typing.Any]: ...",
     "classes": "def classes() -> _typing.Sequence[VelmorandScript.Class]: ...",
+    "find_class": "def find_class(name: str) -> VelmorandScript.Class | None: ...",
     "style_name": "def style_name(style: int) -> str: ...",
     "module_directories": "def module_directories() -> list[str]: ...",
     "find_module": "def find_module(file: str | os.PathLike[str]) -> str: ...",

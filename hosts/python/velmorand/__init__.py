@@ -119,8 +119,8 @@ class _NamespaceFinder(_importlib_abc.MetaPathFinder, _importlib_abc.Loader):
             return None
         return _machinery.ModuleSpec(fullname, self, is_package=True)
 
-    def create_module(self, spec: _machinery.ModuleSpec) -> _types.ModuleType:
-        return _Namespace(spec.name)
+    def create_module(self, found: _machinery.ModuleSpec) -> _types.ModuleType:
+        return _Namespace(found.name)
 
     def exec_module(self, module: _types.ModuleType) -> None:
         pass

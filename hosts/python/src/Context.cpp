@@ -21,16 +21,16 @@
 namespace VelmorandScript {
 namespace Python {
 
-namespace {
-
-// --- References released without the GIL ----------------------------------------------------
-
 struct ReleasedNode {
     PyObject* object;
     ReleasedNode* next;
 };
 
-std::atomic<ReleasedNode*> releasedHead{nullptr};
+std::atomic<ReleasedNode*> releasedReferences{nullptr};
+
+namespace {
+
+// --- References released without the GIL ----------------------------------------------------
 
 int ReleaseQueuedCall(void*) {
     ReleaseQueuedReferences();
@@ -159,20 +159,17 @@ void ReleaseReference(PyObject* object) noexcept {
     if (node == nullptr) {
         return;  // out of memory: the object stays alive rather than being touched here
     }
-    node->next = releasedHead.load(std::memory_order_relaxed);
-    while (!releasedHead.compare_exchange_weak(node->next, node, std::memory_order_release,
-                                               std::memory_order_relaxed)) {
+    node->next = releasedReferences.load(std::memory_order_relaxed);
+    while (!releasedReferences.compare_exchange_weak(node->next, node, std::memory_order_release,
+                                                     std::memory_order_relaxed)) {
     }
     if (node->next == nullptr) {
         Py_AddPendingCall(&ReleaseQueuedCall, nullptr);
     }
 }
 
-void ReleaseQueuedReferences() noexcept {
-    if (releasedHead.load(std::memory_order_relaxed) == nullptr) {
-        return;
-    }
-    ReleasedNode* list = releasedHead.exchange(nullptr, std::memory_order_acquire);
+void ReleaseReferencesQueued() noexcept {
+    ReleasedNode* list = releasedReferences.exchange(nullptr, std::memory_order_acquire);
     while (list != nullptr) {
         ReleasedNode* next = list->next;
         Py_DECREF(list->object);
@@ -188,10 +185,6 @@ PythonReference::~PythonReference() {
 // --- The context -----------------------------------------------------------------------------
 
 struct PythonContext::State {
-    /// Set by CancelScript, on any thread.
-    std::atomic<bool> cancelRequested{false};
-    /// Read by IsCancelRequested, which native code may ask on any thread.
-    std::atomic<Termination> termination{Termination::None};
     std::wstring message;
     /// The Python exception that asked for the termination, if one did.
     FetchedException exception;
@@ -204,11 +197,11 @@ PythonContext::~PythonContext() {
 }
 
 void PythonContext::CancelScript() {
-    m_state->cancelRequested.store(true);
+    m_cancelRequested.store(true);
 }
 
 bool PythonContext::IsCancelRequested() const {
-    if (m_state->cancelRequested.load() || m_state->termination == Termination::Cancel) {
+    if (m_cancelRequested.load() || m_termination == Termination::Cancel) {
         return true;
     }
     // Python's signal handlers run on the main thread, with the GIL; Ctrl-C raises there.
@@ -222,13 +215,13 @@ bool PythonContext::IsCancelRequested() const {
 void PythonContext::Terminate(Termination reason, bool takeException,
                               const std::wstring& message) const {
     State& state = *m_state;
-    if (state.termination != Termination::None) {
+    if (m_termination != Termination::None) {
         if (takeException) {
             PyErr_Clear();
         }
         return;
     }
-    state.termination = reason;
+    m_termination = reason;
     if (takeException) {
         state.exception.Fetch();
         state.message = message.empty() ? TextOf(state.exception.value) : message;
@@ -237,12 +230,8 @@ void PythonContext::Terminate(Termination reason, bool takeException,
     }
 }
 
-bool PythonContext::IsTerminating() const {
-    return m_state->termination != Termination::None || m_state->cancelRequested.load();
-}
-
 void PythonContext::ThrowTermination() const {
-    if (m_state->termination == Termination::Abort) {
+    if (m_termination == Termination::Abort) {
         throw ScriptAbortException(m_state->message);
     }
     throw ScriptCancelException();
@@ -261,15 +250,15 @@ void PythonContext::RaiseTermination() {
         } else {
             exception.Restore();
         }
-    } else if (state.termination == Termination::Abort) {
+    } else if (m_termination == Termination::Abort) {
         const std::string text = Common::ToUtf8(state.message);
         PyErr_SetString(GetAbortType(), text.c_str());
     } else {
         PyErr_SetString(PyExc_KeyboardInterrupt, ScriptCancelException().what());
     }
     if (m_depth == 0) {
-        state.cancelRequested.store(false);
-        state.termination = Termination::None;
+        m_cancelRequested.store(false);
+        m_termination = Termination::None;
         state.message.clear();
     }
 }

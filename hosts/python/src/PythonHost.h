@@ -11,6 +11,8 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <atomic>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,8 +75,11 @@ public:
     /// asked for it: the exception set (taken over) when `takeException`, else one made when
     /// it is raised. Never allocates in C++.
     void Terminate(Termination reason, bool takeException, const std::wstring& message) const;
-    /// Whether the run is ending: terminated, or a cancel requested.
-    bool IsTerminating() const;
+    /// Whether the run is ending: terminated, or a cancel requested. Inline: every call asks,
+    /// twice.
+    bool IsTerminating() const {
+        return m_termination.load() != Termination::None || m_cancelRequested.load();
+    }
     /// Throws the library's exception for the termination (ScriptCancelException or
     /// ScriptAbortException), for native code.
     [[noreturn]] void ThrowTermination() const;
@@ -99,6 +104,10 @@ public:
 private:
     struct State;
     std::unique_ptr<State> m_state;
+    /// Set by CancelScript, on any thread.
+    mutable std::atomic<bool> m_cancelRequested{false};
+    /// Read by IsCancelRequested, which native code may ask on any thread.
+    mutable std::atomic<Termination> m_termination{Termination::None};
     int m_depth = 0;
 };
 
@@ -123,8 +132,19 @@ private:
 
 /// Releases a reference on any thread (see PythonReference).
 void ReleaseReference(PyObject* object) noexcept;
-/// Releases the references that other threads released since; with the GIL.
-void ReleaseQueuedReferences() noexcept;
+/// A reference released without the GIL, queued for the interpreter (Context.cpp).
+struct ReleasedNode;
+/// The queue: a lock-free stack, nearly always empty.
+extern std::atomic<ReleasedNode*> releasedReferences;
+/// Releases the queued references; with the GIL.
+void ReleaseReferencesQueued() noexcept;
+/// Releases the references that other threads released since; with the GIL. Inline: every call
+/// from Python asks.
+inline void ReleaseQueuedReferences() noexcept {
+    if (releasedReferences.load(std::memory_order_relaxed) != nullptr) {
+        ReleaseReferencesQueued();
+    }
+}
 
 /// Test hooks (Context.cpp): velmorand._release_elsewhere(object) releases a reference to the
 /// object on a thread of its own while the caller waits with the GIL; _wait_for_cancel(how)

@@ -379,6 +379,38 @@ VELMORAND_API ResolvedCall ResolveDeprecation(const boost::shared_ptr<IScriptCon
                                               const boost::shared_ptr<IObject>& object,
                                               boost::shared_ptr<IFunction> function);
 
+// --- Describing script types -----------------------------------------------------------------
+
+/// What a descriptor's script type stands for, for a host's names of types in its language's
+/// annotations and help texts.
+enum class ScriptTypeKind : unsigned char {
+    /// Anything: no script type, a Value of any type, or a name of nothing registered.
+    Any,
+    /// A floating-point number (double, float, long double).
+    Number,
+    /// An integer of any width and sign, char included.
+    Integer,
+    /// bool.
+    Boolean,
+    /// String.
+    Text,
+    /// A script function ("function").
+    Function,
+    /// A hash: "table" or VelmorandScript::IHash.
+    Hash,
+    /// VelmorandScript::Array.
+    Array,
+    /// An object of the registered class of that script name.
+    Object,
+};
+
+/// The kind of the script type `scriptType` (Argument::GetScriptType; null for none).
+VELMORAND_API ScriptTypeKind KindOfScriptType(const wchar_t* scriptType);
+
+/// The class scripts meet an object of `scriptClass` as: the class, or its first base that is
+/// not hidden; empty when all are.
+VELMORAND_API boost::shared_ptr<Class> FirstVisibleClass(boost::shared_ptr<Class> scriptClass);
+
 // --- Modules and the host's classes ----------------------------------------------------------
 
 /// Loads the application module at `path` (a shared library that exports

@@ -6,7 +6,6 @@
 #include <Common/Text.h>
 
 #include <cstddef>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -100,48 +99,33 @@ std::string AnnotationName(const Class& scriptClass) {
     return name;
 }
 
-/// Scripts meet an object of a hidden class as its first visible base.
-boost::shared_ptr<Class> FirstVisible(boost::shared_ptr<Class> scriptClass) {
-    while (scriptClass && scriptClass->IsHidden()) {
-        scriptClass = scriptClass->GetScriptBase();
-    }
-    return scriptClass;
-}
-
 /// The LuaLS type of a descriptor's script type; "any" for what it cannot name better.
 std::string LuaType(const wchar_t* scriptType) {
-    static const std::map<std::wstring, std::string> fixed = {{L"double", "number"},
-                                                              {L"float", "number"},
-                                                              {L"long double", "number"},
-                                                              {L"char", "integer"},
-                                                              {L"signed char", "integer"},
-                                                              {L"unsigned char", "integer"},
-                                                              {L"short", "integer"},
-                                                              {L"unsigned short", "integer"},
-                                                              {L"int", "integer"},
-                                                              {L"unsigned int", "integer"},
-                                                              {L"long", "integer"},
-                                                              {L"unsigned long", "integer"},
-                                                              {L"long long", "integer"},
-                                                              {L"unsigned long long", "integer"},
-                                                              {L"bool", "boolean"},
-                                                              {L"String", "string"},
-                                                              {L"any", "any"},
-                                                              {L"function", "function"},
-                                                              {L"table", "table"},
-                                                              {L"VelmorandScript::IHash", "table"},
-                                                              {L"VelmorandScript::Value", "any"},
-                                                              {L"VelmorandScript::Array", "any[]"}};
-    if (scriptType == nullptr) {
-        return "any";
+    switch (Hosting::KindOfScriptType(scriptType)) {
+        case Hosting::ScriptTypeKind::Number:
+            return "number";
+        case Hosting::ScriptTypeKind::Integer:
+            return "integer";
+        case Hosting::ScriptTypeKind::Boolean:
+            return "boolean";
+        case Hosting::ScriptTypeKind::Text:
+            return "string";
+        case Hosting::ScriptTypeKind::Function:
+            return "function";
+        case Hosting::ScriptTypeKind::Hash:
+            return "table";
+        case Hosting::ScriptTypeKind::Array:
+            return "any[]";
+        case Hosting::ScriptTypeKind::Object:
+            if (const boost::shared_ptr<Class> scriptClass = Hosting::FirstVisibleClass(
+                    ClassRegistry::GetInstance().FindClassByScriptName(scriptType))) {
+                return AnnotationName(*scriptClass);
+            }
+            return "any";
+        case Hosting::ScriptTypeKind::Any:
+            break;
     }
-    const auto found = fixed.find(scriptType);
-    if (found != fixed.end()) {
-        return found->second;
-    }
-    const boost::shared_ptr<Class> scriptClass =
-        FirstVisible(ClassRegistry::GetInstance().FindClassByScriptName(scriptType));
-    return scriptClass ? AnnotationName(*scriptClass) : "any";
+    return "any";
 }
 
 /// A parameter name Lua takes, unique among `taken`: "function" becomes "function_", a missing
@@ -316,7 +300,8 @@ void WriteClass(std::ostream& out, const boost::shared_ptr<Class>& scriptClass,
     }
     const std::string className = AnnotationName(*scriptClass);
     out << "---@class " << className;
-    if (const boost::shared_ptr<Class> base = FirstVisible(scriptClass->GetScriptBase())) {
+    if (const boost::shared_ptr<Class> base =
+            Hosting::FirstVisibleClass(scriptClass->GetScriptBase())) {
         out << " : " << AnnotationName(*base);
     }
     out << '\n';

@@ -42,21 +42,13 @@ void Append(PyObject* list, PyObject* item) {
     }
 }
 
-/// Scripts meet an object of a hidden class as its first visible base.
-boost::shared_ptr<Class> FirstVisible(boost::shared_ptr<Class> scriptClass) {
-    while (scriptClass && scriptClass->IsHidden()) {
-        scriptClass = scriptClass->GetScriptBase();
-    }
-    return scriptClass;
-}
-
 /// The script name of the visible class behind a script type, or None for a type that is no
 /// class: the stubs qualify class names across namespaces with it.
 PyObject* ClassOfType(const wchar_t* scriptType) {
     const boost::shared_ptr<Class> scriptClass =
-        scriptType != nullptr
-            ? FirstVisible(ClassRegistry::GetInstance().FindClassByScriptName(scriptType))
-            : boost::shared_ptr<Class>();
+        scriptType != nullptr ? Hosting::FirstVisibleClass(
+                                    ClassRegistry::GetInstance().FindClassByScriptName(scriptType))
+                              : boost::shared_ptr<Class>();
     if (!scriptClass) {
         Py_RETURN_NONE;
     }
@@ -150,7 +142,7 @@ PyObject* DescribeProperty(const boost::shared_ptr<Class>& scriptClass, const st
 PyObject* DescribeClass(const boost::shared_ptr<Class>& scriptClass) {
     PyRef result(Checked(PyDict_New()));
     Set(result.Get(), "name", Text(scriptClass->GetScriptName()));
-    const boost::shared_ptr<Class> base = FirstVisible(scriptClass->GetScriptBase());
+    const boost::shared_ptr<Class> base = Hosting::FirstVisibleClass(scriptClass->GetScriptBase());
     if (base) {
         Set(result.Get(), "base", Text(base->GetScriptName()));
     } else {

@@ -3,57 +3,44 @@
 
 #include "PythonHost.h"
 
-#include <Common/Text.h>
+#include <VelmorandScript/Hosting.h>
 
-#include <map>
+#include <Common/Text.h>
 
 namespace VelmorandScript {
 namespace Python {
 
 std::string PythonTypeName(const wchar_t* scriptType, bool isResult) {
-    static const std::map<std::wstring, std::string> fixed = {{L"double", "float"},
-                                                              {L"float", "float"},
-                                                              {L"long double", "float"},
-                                                              {L"char", "int"},
-                                                              {L"signed char", "int"},
-                                                              {L"unsigned char", "int"},
-                                                              {L"short", "int"},
-                                                              {L"unsigned short", "int"},
-                                                              {L"int", "int"},
-                                                              {L"unsigned int", "int"},
-                                                              {L"long", "int"},
-                                                              {L"unsigned long", "int"},
-                                                              {L"long long", "int"},
-                                                              {L"unsigned long long", "int"},
-                                                              {L"bool", "bool"},
-                                                              {L"String", "str"},
-                                                              {L"function", "Callable[..., Any]"},
-                                                              {L"VelmorandScript::IHash", "dict"},
-                                                              {L"table", "dict"}};
-    if (scriptType == nullptr) {
-        return "Any";
+    switch (Hosting::KindOfScriptType(scriptType)) {
+        case Hosting::ScriptTypeKind::Number:
+            return "float";
+        case Hosting::ScriptTypeKind::Integer:
+            return "int";
+        case Hosting::ScriptTypeKind::Boolean:
+            return "bool";
+        case Hosting::ScriptTypeKind::Text:
+            return "str";
+        case Hosting::ScriptTypeKind::Function:
+            return "Callable[..., Any]";
+        case Hosting::ScriptTypeKind::Hash:
+            return "dict";
+        case Hosting::ScriptTypeKind::Array:
+            // Calls take any sequence; what they give back is a list.
+            return isResult ? "list" : "Sequence[Any]";
+        case Hosting::ScriptTypeKind::Object:
+            if (const boost::shared_ptr<Class> scriptClass = Hosting::FirstVisibleClass(
+                    ClassRegistry::GetInstance().FindClassByScriptName(scriptType))) {
+                const std::wstring scriptName = TextOrEmpty(scriptClass->GetScriptName());
+                const std::size_t separator = scriptName.rfind(L"::");
+                return Common::ToUtf8(separator == std::wstring::npos
+                                          ? scriptName
+                                          : scriptName.substr(separator + 2));
+            }
+            return "Any";
+        case Hosting::ScriptTypeKind::Any:
+            break;
     }
-    const std::wstring name = scriptType;
-    if (name == L"VelmorandScript::Array") {
-        // Calls take any sequence; what they give back is a list.
-        return isResult ? "list" : "Sequence[Any]";
-    }
-    const auto found = fixed.find(name);
-    if (found != fixed.end()) {
-        return found->second;
-    }
-    // Scripts meet an object of a hidden class as its first visible base.
-    boost::shared_ptr<Class> scriptClass = ClassRegistry::GetInstance().FindClassByScriptName(name);
-    while (scriptClass && scriptClass->IsHidden()) {
-        scriptClass = scriptClass->GetScriptBase();
-    }
-    if (!scriptClass) {
-        return "Any";
-    }
-    const std::wstring scriptName = TextOrEmpty(scriptClass->GetScriptName());
-    const std::size_t separator = scriptName.rfind(L"::");
-    return Common::ToUtf8(separator == std::wstring::npos ? scriptName
-                                                          : scriptName.substr(separator + 2));
+    return "Any";
 }
 
 std::string PythonTypeName(const Argument& argument) {

@@ -34,25 +34,11 @@ bool CanTouch(PyObject* object) {
     return true;
 }
 
-PyObject* NewKey(const std::wstring& key) {
-    PyObject* text = PyUnicode_FromWideChar(key.data(), static_cast<Py_ssize_t>(key.size()));
-    if (text == nullptr) {
-        throw PythonErrorPending();
-    }
-    return text;
-}
-
 /// The native value of a borrowed item, kept alive while it is read.
 Value ItemValue(PyObject* item) {
     Py_INCREF(item);
-    try {
-        Value value = ToNative(item);
-        Py_DECREF(item);
-        return value;
-    } catch (...) {
-        Py_DECREF(item);
-        throw;
-    }
+    const PyRef held(item);
+    return ToNative(item);
 }
 
 /// Array storage over a list or a tuple.

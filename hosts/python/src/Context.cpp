@@ -98,14 +98,6 @@ PyObject* CallerGlobals() {
     return PyModule_GetDict(main);
 }
 
-PyObject* NewKey(const std::wstring& name) {
-    PyObject* key = PyUnicode_FromWideChar(name.data(), static_cast<Py_ssize_t>(name.size()));
-    if (key == nullptr) {
-        throw PythonErrorPending();
-    }
-    return key;
-}
-
 /// The global `name` of the calling code, or one of the builtins; a new reference or null.
 PyObject* FindGlobal(const std::wstring& name, bool withBuiltins) {
     PyObject* key = NewKey(name);
@@ -308,18 +300,8 @@ Value PythonContext::GetScriptVariable(const std::wstring& name) {
     if (!PyGILState_Check()) {
         RaiseOtherThread();
     }
-    PyObject* found = FindGlobal(name, false);
-    if (found == nullptr) {
-        return Value();
-    }
-    try {
-        Value value = ToNative(found);
-        Py_DECREF(found);
-        return value;
-    } catch (...) {
-        Py_DECREF(found);
-        throw;
-    }
+    const PyRef found(FindGlobal(name, false));
+    return found.Get() != nullptr ? ToNative(found.Get()) : Value();
 }
 
 void PythonContext::SetScriptVariable(const std::wstring& name, const Value& value) {

@@ -230,6 +230,11 @@ inline PyObject* NewText(const std::string& text) {
     return Checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
 }
 
+/// A new str of `text` (a hash key, a global's name). Throws PythonErrorPending.
+inline PyObject* NewKey(const std::wstring& text) {
+    return Checked(PyUnicode_FromWideChar(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
 /// The note on a deprecated function for help texts and stubs: its kind and what replaces it;
 /// "" for other functions.
 std::string DeprecationNote(const IFunction& function);
